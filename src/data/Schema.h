@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/engine/Types.h"
+
+// The stored tables of the practice's database and the way each record set of
+// the data module opens them. One description serves the data module, which
+// opens the tables, and the admin tool, which creates and checks them.
+namespace schema {
+
+// How each record set opens its stored table: its fields in order, its index,
+// read-only and filter.
+engine::TableSpec tablePac();     // "Bddid.DB" in BDDIDEX_NO order
+engine::TableSpec tableEco();     // "eco.DB" on CodigoPaciente
+engine::TableSpec tableFrase();   // "Frase.db" on CodFrase
+engine::TableSpec tableMed();     // "Medico.DB", read-only, active doctors only
+engine::TableSpec tableSS();      // "convencao.DB"
+engine::TableSpec tableTipoEx();  // "TipoExame.db"
+engine::TableSpec tableConc();    // "Conclusao.DB", the standard conclusions
+engine::TableSpec tablePesq();    // "Bddid.DB" read-only, for the search window
+
+// Every stored table with all its columns and indexes, for creating a store.
+std::vector<engine::TableDef> storedTables();
+
+// The columns of the patient table that the advanced search reads, in order.
+QStringList patientSearchColumns();
+
+} // namespace schema

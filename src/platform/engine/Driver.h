@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/engine/AliasRegistry.h"
+#include "platform/engine/Types.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace engine {
+
+// A stored column as the store describes it.
+struct StoredColumn {
+    QString name;
+    std::optional<FieldType> type; // none when the store's type maps to no field type
+    int size = 0;
+    QString storedType;            // the store's own type text, for messages
+};
+
+// A stored table as the store describes it.
+struct TableInfo {
+    QString name;
+    std::vector<StoredColumn> columns;
+    std::vector<IndexDef> indexes;  // the primary key first, when there is one
+    QStringList identity;           // columns that identify a record ("rowid" on SQLite)
+
+    const StoredColumn* column(const QString& name) const;
+};
+
+// One connection to a store, through its native client library. Values are
+// exchanged as typed QVariants (see Types.h); `types` says how to read each
+// selected column. Every failure throws EngineError with the store's text.
+class Driver {
+public:
+    virtual ~Driver() = default;
+
+    virtual QString kind() const = 0;              // "sqlite" or "postgres"
+    virtual QString describeTarget() const = 0;    // for messages: the file or the server
+
+    // A quoted identifier as the store spells the column or table.
+    virtual QString ident(const QString& name) const = 0;
+    // The placeholder of the n-th (0-based) parameter.
+    virtual QString placeholder(int n) const = 0;
+
+    // Rows of a select whose column types are known.
+    virtual std::vector<Row> select(const QString& sql, const QVariantList& params,
+                                    const std::vector<FieldType>& types) = 0;
+    // A statement of the program's local SQL: column names and types as the
+    // store reports them, every row copied to the client.
+    virtual Snapshot query(const QString& sql, const QVariantList& params) = 0;
+    // A statement without a result; returns the rows it changed.
+    virtual qint64 execute(const QString& sql, const QVariantList& params) = 0;
+
+    virtual std::optional<TableInfo> describe(const QString& table) = 0;
+    // The column's type in a "create table"; `autoIncKey` for an autoincrement
+    // column that is the whole primary key.
+    virtual QString columnDeclaration(const FieldDef& field, bool autoIncKey) const = 0;
+    // Whether that declaration already makes the column the primary key.
+    virtual bool declaresAutoIncKeyInline() const = 0;
+
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+
+    // The store's type of a stored identity column, for reading identities.
+    virtual FieldType identityType(const TableInfo& info, const QString& column) const;
+};
+
+// Opens the store that an alias designates. With `create`, a missing SQLite
+// store file is created (the admin tool's "create"); otherwise it is an error.
+std::unique_ptr<Driver> openDriver(const Alias& alias, const QString& connectionName, bool create);
+
+} // namespace engine

@@ -1,0 +1,389 @@
+#include "platform/engine/Driver.h"
+#include "platform/engine/EngineError.h"
+#include "platform/engine/SqlText.h"
+#include "platform/engine/Values.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <sqlite3.h>
+
+namespace engine {
+
+namespace {
+
+const char* const kStoreFile = "velunor.db";
+
+// The SQLite store: one file in the alias's directory, opened through Qt's
+// SQLite driver in WAL mode with a busy timeout so that other programs can use
+// the same file; statements then run straight on the sqlite3 handle.
+class SqliteDriver final : public Driver {
+public:
+    SqliteDriver(const Alias& alias, const QString& connectionName, bool create);
+    ~SqliteDriver() override;
+
+    QString kind() const override { return "sqlite"; }
+    QString describeTarget() const override { return m_file; }
+    QString ident(const QString& name) const override
+    {
+        return '"' + QString(name).replace('"', "\"\"") + '"';
+    }
+    QString placeholder(int) const override { return "?"; }
+
+    std::vector<Row> select(const QString& sql, const QVariantList& params,
+                            const std::vector<FieldType>& types) override;
+    Snapshot query(const QString& sql, const QVariantList& params) override;
+    qint64 execute(const QString& sql, const QVariantList& params) override;
+    std::optional<TableInfo> describe(const QString& table) override;
+    QString columnDeclaration(const FieldDef& field, bool autoIncKey) const override;
+    bool declaresAutoIncKeyInline() const override { return true; }
+    void begin() override { execute("begin immediate", {}); }
+    void commit() override { execute("commit", {}); }
+    void rollback() override
+    {
+        if (!sqlite3_get_autocommit(m_db))
+            execute("rollback", {});
+    }
+
+private:
+    // A prepared statement from the cache, reset and bound to `params`.
+    sqlite3_stmt* prepared(const QString& sql, const QVariantList& params);
+    [[noreturn]] void fail() const;
+    int step(sqlite3_stmt* stmt) const;
+
+    QString m_connection;
+    QString m_file;
+    sqlite3* m_db = nullptr;
+    QHash<QString, sqlite3_stmt*> m_statements;
+};
+
+SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bool create)
+    : m_connection(connectionName)
+{
+    const QString dir = alias.setting("path");
+    auto refuse = [&](const QString& why) {
+        throw EngineError(QString("Alias '%1': %2").arg(alias.name, why));
+    };
+    if (dir.isEmpty())
+        refuse("o registo não indica o directório da base de dados (path).");
+    const QFileInfo info(dir);
+    if (!info.exists())
+        refuse(QString("o directório %1 não existe.").arg(dir));
+    if (!info.isDir())
+        refuse(QString("%1 não é um directório.").arg(dir));
+    if (!info.isWritable() || !info.isReadable() || !info.isExecutable())
+        refuse(QString("o directório %1 não pode ser usado (sem permissão de leitura e escrita).").arg(dir));
+    m_file = QDir(dir).absoluteFilePath(kStoreFile);
+    if (!create && !QFileInfo::exists(m_file))
+        refuse(QString("o directório %1 não contém uma base de dados (%2).").arg(dir, kStoreFile));
+
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connection);
+    db.setDatabaseName(m_file);
+    db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
+    if (!db.open()) {
+        const QString why = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connection);
+        refuse(QString("a base de dados %1 não pode ser aberta: %2").arg(m_file, why));
+    }
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        m_db = *static_cast<sqlite3* const*>(handle.data());
+    if (!m_db)
+        refuse("o driver de SQLite não deu acesso à base de dados.");
+    try {
+        // Reading the schema finds a file that is not an SQLite database now,
+        // not at the first table that opens.
+        execute("select count(*) from sqlite_master", {});
+        query("pragma journal_mode=wal", {});
+    } catch (const EngineError& e) {
+        refuse(QString("a base de dados %1 não pode ser usada: %2").arg(m_file, e.text()));
+    }
+}
+
+SqliteDriver::~SqliteDriver()
+{
+    for (sqlite3_stmt* stmt : std::as_const(m_statements))
+        sqlite3_finalize(stmt);
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+void SqliteDriver::fail() const
+{
+    throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+}
+
+int SqliteDriver::step(sqlite3_stmt* stmt) const
+{
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_reset(stmt);
+        throw EngineError(why);
+    }
+    return rc;
+}
+
+sqlite3_stmt* SqliteDriver::prepared(const QString& sql, const QVariantList& params)
+{
+    sqlite3_stmt* stmt = m_statements.value(sql, nullptr);
+    if (!stmt) {
+        const QByteArray text = sql.toUtf8();
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, &tail) != SQLITE_OK)
+            fail();
+        if (!stmt)
+            throw EngineError("O comando SQL está vazio.");
+        if (tail && QByteArray(tail).trimmed().size() > 0) {
+            sqlite3_finalize(stmt);
+            throw EngineError("Só pode ser executado um comando SQL de cada vez.");
+        }
+        if (m_statements.size() > 64) {
+            for (sqlite3_stmt* old : std::as_const(m_statements))
+                sqlite3_finalize(old);
+            m_statements.clear();
+        }
+        m_statements.insert(sql, stmt);
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (params.size() != sqlite3_bind_parameter_count(stmt))
+        throw EngineError(QString("O comando SQL espera %1 parâmetro(s) e recebeu %2.")
+                              .arg(sqlite3_bind_parameter_count(stmt))
+                              .arg(params.size()));
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(stmt, i + 1);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::Bool:
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+            case QMetaType::Short:
+                rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+                break;
+            default: {
+                bool isNull = false;
+                const QByteArray text = values::toText(v, &isNull);
+                rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            fail();
+    }
+    return stmt;
+}
+
+QVariant readColumn(sqlite3_stmt* stmt, int col, FieldType type)
+{
+    const int storage = sqlite3_column_type(stmt, col);
+    if (storage == SQLITE_NULL)
+        return {};
+    switch (type) {
+    case FieldType::AutoInc:
+    case FieldType::Integer:
+    case FieldType::SmallInt:
+        if (storage == SQLITE_INTEGER)
+            return int(sqlite3_column_int64(stmt, col));
+        if (storage == SQLITE_FLOAT)
+            return int(sqlite3_column_double(stmt, col));
+        break;
+    case FieldType::Float:
+        if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
+            return sqlite3_column_double(stmt, col);
+        break;
+    case FieldType::Boolean:
+        if (storage == SQLITE_INTEGER)
+            return sqlite3_column_int64(stmt, col) != 0;
+        break;
+    default:
+        break;
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+    return values::fromText(type, text, sqlite3_column_bytes(stmt, col));
+}
+
+std::vector<Row> SqliteDriver::select(const QString& sql, const QVariantList& params,
+                                      const std::vector<FieldType>& types)
+{
+    sqlite3_stmt* stmt = prepared(sql, params);
+    const int count = int(types.size());
+    std::vector<Row> rows;
+    while (step(stmt) == SQLITE_ROW) {
+        Row row(count);
+        for (int c = 0; c < count; ++c)
+            row[c] = readColumn(stmt, c, types[c]);
+        rows.push_back(std::move(row));
+    }
+    sqlite3_reset(stmt);
+    return rows;
+}
+
+// The field type a declared column type names, if any.
+std::optional<FieldType> typeFromDeclaration(const QString& declared, int* size)
+{
+    const QString t = declared.trimmed().toUpper();
+    *size = 0;
+    if (t == "INTEGER" || t == "INT")
+        return FieldType::Integer;
+    if (t == "SMALLINT")
+        return FieldType::SmallInt;
+    if (t == "DOUBLE" || t == "DOUBLE PRECISION" || t == "FLOAT" || t == "REAL")
+        return FieldType::Float;
+    if (t == "DATE")
+        return FieldType::Date;
+    if (t == "TIMESTAMP" || t == "DATETIME")
+        return FieldType::DateTime;
+    if (t == "BOOLEAN" || t == "BOOL")
+        return FieldType::Boolean;
+    if (t == "TEXT" || t == "CLOB" || t == "MEMO")
+        return FieldType::Memo;
+    if (t.startsWith("VARCHAR(") || t.startsWith("CHAR(") || t.startsWith("CHARACTER VARYING(")) {
+        const int open = int(t.indexOf('('));
+        *size = t.mid(open + 1, t.indexOf(')') - open - 1).trimmed().toInt();
+        return FieldType::String;
+    }
+    return std::nullopt;
+}
+
+Snapshot SqliteDriver::query(const QString& sql, const QVariantList& params)
+{
+    sqlite3_stmt* stmt = prepared(sqltext::rewriteCharCasts(sql), params);
+    const int count = sqlite3_column_count(stmt);
+    if (count == 0)
+        throw EngineError("O comando SQL não devolve registos.");
+    Snapshot result;
+    std::vector<std::optional<FieldType>> declared(count);
+    for (int c = 0; c < count; ++c) {
+        result.columns << QString::fromUtf8(sqlite3_column_name(stmt, c));
+        int size = 0;
+        if (const char* decl = sqlite3_column_decltype(stmt, c)) {
+            const auto type = typeFromDeclaration(QString::fromUtf8(decl), &size);
+            if (type == FieldType::Date || type == FieldType::DateTime || type == FieldType::Boolean)
+                declared[c] = type;
+        }
+    }
+    while (step(stmt) == SQLITE_ROW) {
+        Row row(count);
+        for (int c = 0; c < count; ++c) {
+            if (declared[c]) {
+                row[c] = readColumn(stmt, c, *declared[c]);
+                continue;
+            }
+            switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_INTEGER: {
+                const qint64 v = sqlite3_column_int64(stmt, c);
+                row[c] = (v >= INT_MIN && v <= INT_MAX) ? QVariant(int(v)) : QVariant(v);
+                break;
+            }
+            case SQLITE_FLOAT:
+                row[c] = sqlite3_column_double(stmt, c);
+                break;
+            case SQLITE_TEXT:
+                row[c] = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                                           sqlite3_column_bytes(stmt, c));
+                break;
+            case SQLITE_BLOB:
+                row[c] = QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, c)),
+                                    sqlite3_column_bytes(stmt, c));
+                break;
+            default:
+                break;
+            }
+        }
+        result.rows.push_back(std::move(row));
+    }
+    sqlite3_reset(stmt);
+    return result;
+}
+
+qint64 SqliteDriver::execute(const QString& sql, const QVariantList& params)
+{
+    sqlite3_stmt* stmt = prepared(sqltext::rewriteCharCasts(sql), params);
+    while (step(stmt) == SQLITE_ROW) {
+    }
+    sqlite3_reset(stmt);
+    return sqlite3_changes(m_db);
+}
+
+std::optional<TableInfo> SqliteDriver::describe(const QString& table)
+{
+    const Snapshot cols = query("select name, type, pk from pragma_table_info(?)", {table});
+    if (cols.rows.empty())
+        return std::nullopt;
+    TableInfo info;
+    info.name = table;
+    info.identity = {"rowid"};
+    QMap<int, QString> keyColumns;
+    for (const Row& r : cols.rows) {
+        StoredColumn c;
+        c.name = r[0].toString();
+        c.storedType = r[1].toString();
+        c.type = typeFromDeclaration(c.storedType, &c.size);
+        if (r[2].toInt() > 0)
+            keyColumns.insert(r[2].toInt(), c.name);
+        info.columns.push_back(c);
+    }
+    if (!keyColumns.isEmpty()) {
+        info.indexes.push_back({QString(), keyColumns.values(), true});
+        // An INTEGER column that is the whole primary key is the rowid: the
+        // store assigns it, so it is an autoincrement column.
+        if (keyColumns.size() == 1)
+            for (StoredColumn& c : info.columns)
+                if (c.name == keyColumns.first() && c.storedType.trimmed().toUpper() == "INTEGER")
+                    c.type = FieldType::AutoInc;
+    }
+    const Snapshot indexes = query("select name, origin from pragma_index_list(?) order by name", {table});
+    for (const Row& r : indexes.rows) {
+        if (r[1].toString() == "pk")
+            continue;
+        IndexDef index;
+        index.name = r[0].toString();
+        const Snapshot parts = query("select name from pragma_index_info(?) order by seqno", {index.name});
+        for (const Row& p : parts.rows)
+            index.columns << p[0].toString();
+        info.indexes.push_back(index);
+    }
+    return info;
+}
+
+QString SqliteDriver::columnDeclaration(const FieldDef& field, bool autoIncKey) const
+{
+    switch (field.type) {
+    case FieldType::AutoInc:
+        return autoIncKey ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "INTEGER";
+    case FieldType::Integer: return "INTEGER";
+    case FieldType::SmallInt: return "SMALLINT";
+    case FieldType::Float: return "DOUBLE";
+    case FieldType::Date: return "DATE";
+    case FieldType::DateTime: return "TIMESTAMP";
+    case FieldType::Boolean: return "BOOLEAN";
+    case FieldType::String: return QString("VARCHAR(%1)").arg(field.size);
+    case FieldType::Memo: return "TEXT";
+    }
+    return {};
+}
+
+} // namespace
+
+std::unique_ptr<Driver> openSqliteDriver(const Alias& alias, const QString& connectionName, bool create)
+{
+    return std::make_unique<SqliteDriver>(alias, connectionName, create);
+}
+
+} // namespace engine

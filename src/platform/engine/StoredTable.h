@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/engine/Database.h"
+#include "platform/engine/Types.h"
+
+namespace engine {
+
+// A stored table opened the way a record set declares it: its fields, its
+// order (a named index, an index chosen by its leading field, or the primary
+// order), read-only or not, and a filter. Opening checks that every declared
+// field exists with its type and that the index exists; records are then read
+// in that order, optionally restricted to a range on the index's leading field.
+class StoredTable {
+public:
+    StoredTable(Database& database, TableSpec spec);
+
+    // Everything that keeps `spec` from opening on `database`; empty when it opens.
+    static QStringList problems(Database& database, const TableSpec& spec);
+
+    const TableSpec& spec() const { return m_spec; }
+    Database& database() const { return m_database; }
+    const QString& sqlName() const { return m_table; }
+    // The field a range restricts: the leading field of the chosen index.
+    const QString& rangeField() const { return m_rangeField; }
+
+    // Every record in order; with `range`, only those whose range field equals
+    // it (none when it is null).
+    std::vector<Record> read(const std::optional<QVariant>& range = std::nullopt);
+    // One record by identity, or nothing when it is gone.
+    std::optional<Record> read(const QVariantList& identity);
+
+    // Writes; autoincrement fields are assigned by the store. Each refuses an
+    // empty required field with "Field '%s' must have a value" and returns the
+    // record's identity after the write.
+    QVariantList insert(const Row& values);
+    QVariantList update(const QVariantList& identity, const Row& values, const QVector<bool>& changed);
+    void remove(const QVariantList& identity);
+
+private:
+    void checkWritable() const;
+    void checkRequired(const Row& values) const;
+    QString identityCondition(int firstPlaceholder) const;
+    Record toRecord(Row row) const;
+
+    Database& m_database;
+    TableSpec m_spec;
+    QString m_table;
+    QStringList m_identity;
+    std::vector<FieldType> m_types;      // identity columns, then fields
+    QString m_selectList;
+    QString m_orderBy;
+    QString m_rangeField;
+};
+
+} // namespace engine

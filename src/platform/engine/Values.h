@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/engine/Types.h"
+
+#include <QDate>
+#include <QDateTime>
+
+// How typed values are written as text for the stores and read back.
+// Dates are "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS.zzz" (local time).
+namespace engine::values {
+
+QString dateText(const QDate& date);
+QString dateTimeText(const QDateTime& dateTime);
+
+// A value of `type` from the store's text (UTF-8); an invalid QVariant when
+// the text does not hold such a value.
+QVariant fromText(FieldType type, const char* text, int length);
+
+// The text a store takes for a bound value (UTF-8); `isNull` for a null.
+QByteArray toText(const QVariant& value, bool* isNull);
+
+// `value` converted to the representation of `type` (see Types.h); an
+// invalid QVariant when it cannot be.
+QVariant coerce(FieldType type, const QVariant& value);
+
+} // namespace engine::values

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+namespace engine {
+class Database;
+}
+
+// The commands of velunor-admin. Each returns the process exit code and
+// writes its messages to `out` (results) and `err` (problems).
+namespace admin {
+
+struct Io {
+    QTextStream& out;
+    QTextStream& err;
+};
+
+int aliasCommand(const QStringList& args, Io io);
+int createCommand(const QString& alias, Io io);
+int demoCommand(const QString& alias, int patients, int examsPerPatient, Io io);
+int checkCommand(const QString& alias, Io io);
+int exportReportCommand(const QString& alias, int patient, int exam, const QString& file, Io io);
+
+// Creates every stored table that is missing; refuses, naming the table, when
+// a table that exists holds records. Returns false after reporting.
+bool createTables(engine::Database& db, Io io);
+
+// Fills an empty store with demo data (the tables must exist).
+void fillDemo(engine::Database& db, int patients, int examsPerPatient, Io io);
+
+} // namespace admin

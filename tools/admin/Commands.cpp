@@ -1,0 +1,204 @@
+#include "Admin.h"
+
+#include "data/Schema.h"
+#include "platform/engine/AliasRegistry.h"
+#include "platform/engine/Database.h"
+#include "platform/engine/EngineError.h"
+#include "platform/engine/StoredTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using engine::Alias;
+using engine::AliasRegistry;
+using engine::Database;
+using engine::EngineError;
+
+namespace admin {
+
+namespace {
+
+// "host=db port=5432 dbname=velunor user=velunor" as registry settings.
+QMap<QString, QString> postgresSettings(const QString& text)
+{
+    QMap<QString, QString> settings;
+    for (const QString& part : text.split(' ', Qt::SkipEmptyParts)) {
+        const int eq = int(part.indexOf('='));
+        if (eq <= 0)
+            throw EngineError(QString("\"%1\" não é da forma chave=valor.").arg(part));
+        QString key = part.left(eq).toLower();
+        if (key == "dbname")
+            key = "database";
+        if (key != "host" && key != "port" && key != "database" && key != "user")
+            throw EngineError(QString("a chave \"%1\" não é conhecida (host, port, dbname, user); "
+                                      "a senha vem de ~/.pgpass.")
+                                  .arg(part.left(eq)));
+        settings.insert(key, part.mid(eq + 1));
+    }
+    if (!settings.contains("database"))
+        throw EngineError("falta dbname=... na ligação ao PostgreSQL.");
+    return settings;
+}
+
+int aliasSet(const QStringList& args, Io io)
+{
+    if (args.size() != 3 || (args[1] != "--sqlite" && args[1] != "--postgres")) {
+        io.err << "velunor-admin: use alias set NOME --sqlite DIRECTÓRIO ou alias set NOME --postgres \"...\"\n";
+        return 2;
+    }
+    Alias alias;
+    alias.name = args[0];
+    if (args[1] == "--sqlite") {
+        alias.driver = "sqlite";
+        const QString dir = QFileInfo(args[2]).absoluteFilePath();
+        if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable()) {
+            io.err << "velunor-admin: o directório " << dir << " não pode ser criado ou escrito.\n";
+            return 1;
+        }
+        alias.settings.insert("path", dir);
+    } else {
+        alias.driver = "postgres";
+        alias.settings = postgresSettings(args[2]);
+    }
+    AliasRegistry registry;
+    registry.load();
+    registry.set(alias);
+    registry.save();
+    io.out << "Alias " << alias.name << " registado em " << registry.path() << ".\n";
+    return 0;
+}
+
+} // namespace
+
+int aliasCommand(const QStringList& args, Io io)
+{
+    const QString sub = args.value(0);
+    if (sub == "set")
+        return aliasSet(args.mid(1), io);
+    AliasRegistry registry;
+    registry.load();
+    if (sub == "list" && args.size() == 1) {
+        for (const Alias& a : registry.aliases()) {
+            io.out << a.name << "\t" << a.driver;
+            for (auto it = a.settings.cbegin(); it != a.settings.cend(); ++it)
+                io.out << "\t" << it.key() << "=" << it.value();
+            io.out << "\n";
+        }
+        return 0;
+    }
+    if (sub == "remove" && args.size() == 2) {
+        if (!registry.remove(args[1])) {
+            io.err << "velunor-admin: o alias '" << args[1] << "' não está registado.\n";
+            return 1;
+        }
+        registry.save();
+        io.out << "Alias " << args[1] << " removido (os dados não foram apagados).\n";
+        return 0;
+    }
+    io.err << "velunor-admin: use alias set, alias list ou alias remove NOME.\n";
+    return 2;
+}
+
+bool createTables(Database& db, Io io)
+{
+    const auto tables = schema::storedTables();
+    bool refused = false;
+    for (const auto& def : tables) {
+        if (!db.describe(def.fileName))
+            continue;
+        const auto count = db.query("select count(*) from " + db.driver().ident(engine::sqlTableName(def.fileName)));
+        if (count.rows.front().front().toLongLong() > 0) {
+            io.err << "velunor-admin: a tabela \"" << def.fileName << "\" já tem registos; nada foi alterado.\n";
+            refused = true;
+        }
+    }
+    if (refused)
+        return false;
+    for (const auto& def : tables) {
+        if (db.describe(def.fileName))
+            db.execute("drop table " + db.driver().ident(engine::sqlTableName(def.fileName)));
+        db.createTable(def);
+    }
+    return true;
+}
+
+int createCommand(const QString& alias, Io io)
+{
+    auto db = Database::connect(alias, "ADMIN", true);
+    if (!createTables(*db, io))
+        return 1;
+    io.out << "Tabelas criadas em " << db->driver().describeTarget() << ".\n";
+    return 0;
+}
+
+int demoCommand(const QString& alias, int patients, int examsPerPatient, Io io)
+{
+    auto db = Database::connect(alias, "ADMIN", true);
+    if (!createTables(*db, io))
+        return 1;
+    fillDemo(*db, patients, examsPerPatient, io);
+    return 0;
+}
+
+int checkCommand(const QString& alias, Io io)
+{
+    auto db = Database::connect(alias, "ADMIN");
+    const std::pair<const char*, engine::TableSpec> sets[] = {
+        {"TablePac", schema::tablePac()},     {"TableEco", schema::tableEco()},   {"TableFrase", schema::tableFrase()},
+        {"TableMed", schema::tableMed()},     {"TableSS", schema::tableSS()},     {"TableTipoEx", schema::tableTipoEx()},
+        {"TableConc", schema::tableConc()},   {"TablePesq", schema::tablePesq()},
+    };
+    int problems = 0;
+    for (const auto& [name, spec] : sets) {
+        QStringList found = engine::StoredTable::problems(*db, spec);
+        if (found.isEmpty()) {
+            try {
+                engine::StoredTable table(*db, spec);
+                table.read(spec.indexField.isEmpty() ? std::nullopt : std::optional<QVariant>(QVariant(-1)));
+            } catch (const EngineError& e) {
+                found << e.text();
+            }
+        }
+        for (const QString& p : found)
+            io.err << name << ": " << p << "\n";
+        problems += int(found.size());
+    }
+    const QStringList columns = schema::patientSearchColumns();
+    try {
+        db->query("select " + columns.join(',') + " from bddid where 1 = 0");
+    } catch (const EngineError& e) {
+        io.err << "Pesquisa avançada: " << e.text() << "\n";
+        ++problems;
+    }
+    if (problems) {
+        io.err << problems << " problema(s) em " << db->driver().describeTarget() << ".\n";
+        return 1;
+    }
+    io.out << "Base de dados " << db->driver().describeTarget() << ": todas as tabelas abrem sem problemas.\n";
+    return 0;
+}
+
+int exportReportCommand(const QString& alias, int patient, int exam, const QString& file, Io io)
+{
+    auto db = Database::connect(alias, "ADMIN");
+    engine::StoredTable eco(*db, schema::tableEco());
+    const auto exams = eco.read(QVariant(double(patient)));
+    if (exam > int(exams.size())) {
+        io.err << "velunor-admin: o paciente " << patient << " tem " << exams.size() << " exame(s).\n";
+        return 1;
+    }
+    const int eco1 = schema::tableEco().indexOf("Eco1");
+    const QString report = exams[exam - 1].values[eco1].toString();
+    QFile target(file);
+    if (!target.open(QIODevice::WriteOnly)) {
+        io.err << "velunor-admin: " << file << ": " << target.errorString() << "\n";
+        return 1;
+    }
+    // RTF is 7-bit text; a plain report goes out as the characters it holds.
+    target.write(report.toLatin1());
+    io.out << "Relatório gravado em " << file << " (" << report.size() << " caracteres).\n";
+    return 0;
+}
+
+} // namespace admin

@@ -1,0 +1,92 @@
+#include "Admin.h"
+
+#include "platform/engine/EngineError.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+const char* const kUsage = R"(velunor-admin: administração do motor de base de dados do Velunor
+
+Utilização:
+  velunor-admin alias set NOME --sqlite DIRECTÓRIO
+  velunor-admin alias set NOME --postgres "host=... port=... dbname=... user=..."
+  velunor-admin alias list
+  velunor-admin alias remove NOME
+  velunor-admin create NOME        cria as tabelas numa base de dados vazia
+  velunor-admin demo NOME [--patients N] [--exams-per-patient M]
+                                   cria as tabelas e preenche-as com dados de demonstração
+  velunor-admin check NOME         abre cada tabela como o programa e indica cada problema
+  velunor-admin export-report NOME PACIENTE EXAME FICHEIRO
+                                   grava o relatório (Eco1) do EXAME-ésimo exame do
+                                   PACIENTE num ficheiro (.rtf)
+  velunor-admin --help
+
+O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
+Uma senha do PostgreSQL, se existir, vem de ~/.pgpass; nunca é pedida.
+)";
+
+int usage(QTextStream& err, const QString& why)
+{
+    err << "velunor-admin: " << why << "\n\n" << kUsage;
+    return 2;
+}
+
+int intOption(const QStringList& args, const QString& name, int fallback, bool* ok)
+{
+    const int at = int(args.indexOf(name));
+    if (at < 0)
+        return fallback;
+    const int value = at + 1 < args.size() ? args[at + 1].toInt(ok) : 0;
+    if (at + 1 >= args.size() || value < 0)
+        *ok = false;
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout), err(stderr);
+    admin::Io io{out, err};
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return usage(err, "falta o comando.");
+    const QString command = args.first();
+    try {
+        if (command == "--help" || command == "-h" || command == "help") {
+            out << kUsage;
+            return 0;
+        }
+        if (command == "alias")
+            return admin::aliasCommand(args.mid(1), io);
+        if (args.size() < 2)
+            return usage(err, QString("o comando %1 precisa do nome do alias.").arg(command));
+        const QString alias = args[1];
+        if (command == "create" && args.size() == 2)
+            return admin::createCommand(alias, io);
+        if (command == "check" && args.size() == 2)
+            return admin::checkCommand(alias, io);
+        if (command == "demo") {
+            bool ok = true;
+            const int patients = intOption(args, "--patients", 60, &ok);
+            const int exams = intOption(args, "--exams-per-patient", 3, &ok);
+            if (!ok || args.size() % 2 != 0)
+                return usage(err, "as opções de demo são --patients N e --exams-per-patient M.");
+            return admin::demoCommand(alias, patients, exams, io);
+        }
+        if (command == "export-report" && args.size() == 5) {
+            bool okPatient = false, okExam = false;
+            const int patient = args[2].toInt(&okPatient);
+            const int exam = args[3].toInt(&okExam);
+            if (!okPatient || !okExam || exam < 1)
+                return usage(err, "PACIENTE e EXAME são números (o primeiro exame é 1).");
+            return admin::exportReportCommand(alias, patient, exam, args[4], io);
+        }
+        return usage(err, QString("comando desconhecido ou argumentos errados: %1").arg(args.join(' ')));
+    } catch (const engine::EngineError& e) {
+        err << "velunor-admin: " << e.text() << "\n";
+        return 1;
+    }
+}
