@@ -1,5 +1,7 @@
 #include "common/TestMain.h"
 
+#include "platform/ui/Application.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QLocale>
@@ -38,9 +40,12 @@ int main(int argc, char** argv)
 {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // A zone an hour off UTC, so that a date-time mixed up with UTC shows.
+    qputenv("TZ", "Atlantic/Azores");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    Application app(argc, argv);
+    app.setTitle("Velunor");
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Portugal));
 
     QStringList args = app.arguments();

@@ -2,6 +2,7 @@
 
 #include "data/Schema.h"
 #include "platform/engine/Database.h"
+#include "platform/engine/Values.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -215,7 +216,7 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
                 + QString::fromUtf8(kSurnames[pick(std::size(kSurnames))]) + " "
                 + QString::fromUtf8(kSurnames[pick(std::size(kSurnames))]);
             const bool unborn = chance(5); // fetal exams: no birth date yet
-            const QDateTime birth = unborn ? QDateTime() : QDateTime(today.addDays(-pick(10 * 365)), QTime(0, 0));
+            const QDateTime birth = unborn ? QDateTime() : engine::values::wallClock(today.addDays(-pick(10 * 365)));
             const QString city = QString::fromUtf8(kCities[pick(std::size(kCities))]);
             const int ageYears = unborn ? 0 : int(birth.date().daysTo(today) / 365);
             patientRows.add({
@@ -247,7 +248,7 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
                 date = e + 1 == count && small && chance(30) ? today : date.addDays(1 + pick(30));
                 if (date > today)
                     date = today;
-                const QDateTime stamp(date, QTime(8 + pick(11), pick(60), pick(60), pick(1000)).addMSecs(e));
+                const QDateTime stamp = engine::values::wallClock(date, QTime(8 + pick(11), pick(60), pick(60), pick(1000)).addMSecs(e));
                 const int months = unborn ? -1 : int(qAbs(double(birth.date().daysTo(date))) / 30.4375);
                 const int type = unborn ? 1 + (chance(20) ? 2 : 0) : (chance(70) ? 0 : 3 + pick(2) * (chance(20) ? 1 : 0));
                 const int doctor = chance(5) ? 0 : (chance(5) ? 4 : 1 + pick(3));

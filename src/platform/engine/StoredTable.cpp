@@ -39,7 +39,11 @@ const IndexDef* chosenIndex(const TableSpec& spec, const TableInfo& info)
 
 QStringList StoredTable::problems(Database& database, const TableSpec& spec)
 {
-    const auto info = database.describe(spec.fileName);
+    return problems(database.describe(spec.fileName), spec);
+}
+
+QStringList StoredTable::problems(const std::optional<TableInfo>& info, const TableSpec& spec)
+{
     if (!info)
         return {QString("A tabela \"%1\" não existe.").arg(spec.fileName)};
     QStringList out;
@@ -66,9 +70,10 @@ QStringList StoredTable::problems(Database& database, const TableSpec& spec)
 StoredTable::StoredTable(Database& database, TableSpec spec)
     : m_database(database), m_spec(std::move(spec)), m_table(sqlTableName(m_spec.fileName))
 {
-    if (const QStringList found = problems(database, m_spec); !found.isEmpty())
+    const std::optional<TableInfo> described = database.describe(m_spec.fileName);
+    if (const QStringList found = problems(described, m_spec); !found.isEmpty())
         throw EngineError(found.join('\n'));
-    const TableInfo info = *database.describe(m_spec.fileName);
+    const TableInfo& info = *described;
     Driver& driver = database.driver();
     m_identity = info.identity;
 
@@ -87,6 +92,7 @@ StoredTable::StoredTable(Database& database, TableSpec spec)
     if (const IndexDef* index = chosenIndex(m_spec, info)) {
         for (const QString& column : index->columns)
             order << driver.ident(column);
+        m_orderColumns = index->columns;
         if (!m_spec.indexName.isEmpty() || !m_spec.indexField.isEmpty())
             m_rangeField = index->columns.first();
     }

@@ -16,12 +16,15 @@ public:
 
     // Everything that keeps `spec` from opening on `database`; empty when it opens.
     static QStringList problems(Database& database, const TableSpec& spec);
+    static QStringList problems(const std::optional<TableInfo>& info, const TableSpec& spec);
 
     const TableSpec& spec() const { return m_spec; }
     Database& database() const { return m_database; }
     const QString& sqlName() const { return m_table; }
     // The field a range restricts: the leading field of the chosen index.
     const QString& rangeField() const { return m_rangeField; }
+    // The columns the records are ordered by.
+    const QStringList& orderColumns() const { return m_orderColumns; }
 
     // Every record in order; with `range`, only those whose range field equals
     // it (none when it is null).
@@ -49,6 +52,7 @@ private:
     std::vector<FieldType> m_types;      // identity columns, then fields
     QString m_selectList;
     QString m_orderBy;
+    QStringList m_orderColumns;
     QString m_rangeField;
 };
 

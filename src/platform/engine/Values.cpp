@@ -5,6 +5,14 @@
 
 namespace engine::values {
 
+QDateTime wallClock(const QDate& date, const QTime& time) { return QDateTime(date, time, Qt::UTC); }
+
+QDateTime now()
+{
+    const QDateTime local = QDateTime::currentDateTime();
+    return wallClock(local.date(), local.time());
+}
+
 QString dateText(const QDate& date) { return date.toString(Qt::ISODate); }
 
 QString dateTimeText(const QDateTime& dateTime)
@@ -42,7 +50,7 @@ QDateTime parseDateTime(const char* p, int n)
     if (!date.isValid())
         return {};
     if (n < 19 || (p[10] != ' ' && p[10] != 'T') || p[13] != ':' || p[16] != ':')
-        return QDateTime(date, QTime(0, 0));
+        return wallClock(date);
     const int h = digits(p + 11, 2), mi = digits(p + 14, 2), s = digits(p + 17, 2);
     int ms = 0;
     if (n > 20 && p[19] == '.') {
@@ -53,7 +61,7 @@ QDateTime parseDateTime(const char* p, int n)
     }
     if (h < 0 || mi < 0 || s < 0)
         return {};
-    return QDateTime(date, QTime(h, mi, s, ms));
+    return wallClock(date, QTime(h, mi, s, ms));
 }
 
 } // namespace
@@ -142,10 +150,12 @@ QVariant coerce(FieldType type, const QVariant& value)
             return value.toDateTime().date();
         break;
     case FieldType::DateTime:
-        if (value.typeId() == QMetaType::QDateTime)
-            return value;
+        if (value.typeId() == QMetaType::QDateTime) {
+            const QDateTime d = value.toDateTime();
+            return d.timeSpec() == Qt::UTC ? value : QVariant(wallClock(d.date(), d.time()));
+        }
         if (value.typeId() == QMetaType::QDate)
-            return QDateTime(value.toDate(), QTime(0, 0));
+            return wallClock(value.toDate());
         break;
     case FieldType::Boolean:
         if (value.typeId() == QMetaType::Bool)

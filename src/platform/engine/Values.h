@@ -6,8 +6,18 @@
 #include <QDateTime>
 
 // How typed values are written as text for the stores and read back.
-// Dates are "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS.zzz" (local time).
+// Dates are "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS.zzz".
+//
+// A date-time is a wall-clock reading without a zone: what the practice's
+// clock showed. It travels as a QDateTime in UTC spec, so that no zone rules
+// apply to it: no hour is skipped or doubled by summer time, differences in
+// days are exact, and building one costs nothing (a local-time QDateTime
+// looks the zone up each time).
 namespace engine::values {
+
+QDateTime wallClock(const QDate& date, const QTime& time = QTime(0, 0));
+// The local clock now, as a wall-clock reading.
+QDateTime now();
 
 QString dateText(const QDate& date);
 QString dateTimeText(const QDateTime& dateTime);

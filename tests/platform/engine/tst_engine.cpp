@@ -3,6 +3,7 @@
 #include "data/Schema.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/StoredTable.h"
+#include "platform/engine/Values.h"
 
 #include <QFile>
 #include <QTest>
@@ -11,6 +12,7 @@ using engine::Database;
 using engine::EngineError;
 using engine::FieldType;
 using engine::StoredTable;
+using engine::values::wallClock;
 
 namespace {
 
@@ -197,14 +199,14 @@ private slots:
             order << r.values[1].toString();
         QCOMPARE(order, (QStringList{"ANA", "MARIA", "ZECA"}));
 
-        addExam(zeca, QDateTime(QDate(2026, 1, 2), QTime(10, 0)), QVariant());
-        addExam(ana, QDateTime(QDate(2026, 1, 3), QTime(10, 0)), QVariant());
-        addExam(zeca, QDateTime(QDate(2026, 1, 1), QTime(9, 0)), QVariant());
+        addExam(zeca, wallClock(QDate(2026, 1, 2), QTime(10, 0)), QVariant());
+        addExam(ana, wallClock(QDate(2026, 1, 3), QTime(10, 0)), QVariant());
+        addExam(zeca, wallClock(QDate(2026, 1, 1), QTime(9, 0)), QVariant());
         StoredTable eco(*db, schema::tableEco());
         QCOMPARE(eco.rangeField().toLower(), QString("codigopaciente"));
         const auto exams = eco.read(QVariant(double(zeca)));
         QCOMPARE(int(exams.size()), 2);
-        QCOMPARE(exams[0].values[1].toDateTime(), QDateTime(QDate(2026, 1, 1), QTime(9, 0)));
+        QCOMPARE(exams[0].values[1].toDateTime(), wallClock(QDate(2026, 1, 1), QTime(9, 0)));
         QVERIFY(eco.read(QVariant()).empty()); // a patient without NF has no exams
 
         db->execute("insert into medico (nome, activo) values ('ACTIVO', true), ('INACTIVO', false)");
@@ -218,7 +220,7 @@ private slots:
     void writesAssignAutoIncrementAndKeepValues()
     {
         StoredTable pac(*db, schema::tablePac());
-        const QDateTime birth(QDate(2020, 2, 29), QTime(13, 45, 7, 123));
+        const QDateTime birth = wallClock(QDate(2020, 2, 29), QTime(13, 45, 7, 123));
         const auto first = pac.insert({QVariant(), "JOÃO D'ÁVILA", birth});
         const auto second = pac.insert({QVariant(), "ÍRIS", QVariant()});
         const auto a = pac.read(first);
@@ -245,7 +247,7 @@ private slots:
         const int eco1 = eco.spec().indexOf("Eco1");
         engine::Row row(int(eco.spec().fields.size()));
         row[0] = 7.0;
-        row[1] = QDateTime(QDate(2026, 3, 4), QTime(11, 22, 33, 444));
+        row[1] = wallClock(QDate(2026, 3, 4), QTime(11, 22, 33, 444));
         QString report;
         while (report.size() < 1'000'000)
             report += "Relatório com acentuação: ção, ã, é, «», €\t\n";
@@ -268,11 +270,11 @@ private slots:
         const int ana = addPatient("ANA");
         const int rui = addPatient("RUI");
         db->execute("insert into medico (nome, activo) values ('DRA. ACTIVA', true), ('DR. INACTIVO', false)");
-        addExam(ana, QDateTime(QDate(2026, 1, 1), QTime(9, 0)), 1.0, "Pediatra");
-        addExam(rui, QDateTime(QDate(2026, 2, 1), QTime(9, 0)), 2.0);
-        addExam(rui, QDateTime(QDate(2026, 3, 1), QTime(9, 0)), QVariant()); // no doctor: not listed
-        addExam(ana, QDateTime(QDate(2026, 4, 1), QTime(9, 0)), 9.0);        // unknown doctor: not listed
-        addExam(99, QDateTime(QDate(2026, 5, 1), QTime(9, 0)), 1.0);         // no patient: not listed
+        addExam(ana, wallClock(QDate(2026, 1, 1), QTime(9, 0)), 1.0, "Pediatra");
+        addExam(rui, wallClock(QDate(2026, 2, 1), QTime(9, 0)), 2.0);
+        addExam(rui, wallClock(QDate(2026, 3, 1), QTime(9, 0)), QVariant()); // no doctor: not listed
+        addExam(ana, wallClock(QDate(2026, 4, 1), QTime(9, 0)), 9.0);        // unknown doctor: not listed
+        addExam(99, wallClock(QDate(2026, 5, 1), QTime(9, 0)), 1.0);         // no patient: not listed
 
         const auto result = db->query(kExamsByDate);
         QCOMPARE(result.columns,
@@ -282,13 +284,13 @@ private slots:
         QCOMPARE(result.rows[0][3].toString(), QString("RUI"));
         QCOMPARE(result.rows[0][4].toString(), QString("DR. INACTIVO"));
         QCOMPARE(result.rows[1][5].toString(), QString("Pediatra"));
-        QCOMPARE(result.rows[1][1].toDateTime(), QDateTime(QDate(2026, 1, 1), QTime(9, 0)));
+        QCOMPARE(result.rows[1][1].toDateTime(), wallClock(QDate(2026, 1, 1), QTime(9, 0)));
         QCOMPARE(result.rows[1][2].toInt(), ana);
     }
 
     void advancedSearchMatchesAnyColumnAsText()
     {
-        const int joao = addPatient("JOÃO D'AVILA", QDateTime(QDate(2019, 3, 14), QTime(0, 0)));
+        const int joao = addPatient("JOÃO D'AVILA", wallClock(QDate(2019, 3, 14), QTime(0, 0)));
         addPatient("maria silva");
         db->execute("update bddid set cidade = 'Porto', idade = 123, telef = '912345678' where nf = "
                     + QString::number(joao));

@@ -1,0 +1,150 @@
+#include "data/DM.h"
+
+#include "data/Schema.h"
+#include "platform/ui/Application.h"
+
+#include <QFile>
+
+TDataModule1* DataModule1 = nullptr;
+
+namespace {
+const char* const kDatabaseName = "BDC";
+const char* const kAlias = "Dorvica2";
+} // namespace
+
+TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
+{
+    setObjectName("DataModule1");
+    createObjects();
+    // Neither the connection nor the exam-type table is guarded: their
+    // failure ends the start-up.
+    Database2->open();
+    TableTipoEx->open();
+    DataModule1Create();
+}
+
+TDataModule1::~TDataModule1()
+{
+    // Every record set closes before the connection goes; a pending edit is lost.
+    for (Dataset* d : {static_cast<Dataset*>(QueryPesqAv), static_cast<Dataset*>(Query1), static_cast<Dataset*>(TableConc),
+                       static_cast<Dataset*>(TableTipoEx), static_cast<Dataset*>(TableSS), static_cast<Dataset*>(TableMed),
+                       static_cast<Dataset*>(TableFrase), static_cast<Dataset*>(TableEco), static_cast<Dataset*>(TablePac)})
+        d->close();
+    Database2->close();
+}
+
+void TDataModule1::createObjects()
+{
+    Database2 = new Connection("Database2", kAlias, kDatabaseName, this);
+    TablePac = new Table("TablePac", kDatabaseName, schema::tablePac(), this);
+    TablePac->renameField("NF", "TablePacCODIGO");
+    TableEco = new Table("TableEco", kDatabaseName, schema::tableEco(), this);
+    TableFrase = new Table("TableFrase", kDatabaseName, schema::tableFrase(), this);
+    TableMed = new Table("TableMed", kDatabaseName, schema::tableMed(), this);
+    TableSS = new Table("TableSS", kDatabaseName, schema::tableSS(), this);
+    TableTipoEx = new Table("TableTipoEx", kDatabaseName, schema::tableTipoEx(), this);
+    TableConc = new Table("TableConc", kDatabaseName, schema::tableConc(), this);
+    Query1 = new Query("Query1", kDatabaseName, this);
+    QueryPesqAv = new Query("QueryPesqAv", kDatabaseName, this);
+    QueryPesqAv->setParamCheck(false);
+
+    auto source = [this](const char* name, Dataset* dataset, bool autoEdit = true) {
+        auto* s = new DataSource(name, this);
+        s->setDataset(dataset);
+        s->setAutoEdit(autoEdit);
+        return s;
+    };
+    DataSourcePac = source("DataSourcePac", TablePac);
+    DataSourceEco = source("DataSourceEco", TableEco, false);
+    DataSourceFr = source("DataSourceFr", TableFrase);
+    DataSourceMed = source("DataSourceMed", TableMed);
+    DataSourceTipoEx = source("DataSourceTipoEx", TableTipoEx);
+    DataSourcePesqAV = source("DataSourcePesqAV", QueryPesqAv);
+    DataSourceConc = source("DataSourceConc", TableConc);
+
+    TableEco->setMaster(DataSourcePac, "NF", "CodigoPaciente");
+
+    TablePacCODIGO = TablePac->fieldByName("NF");
+    TablePacNOME = TablePac->fieldByName("NOME");
+    TablePacDNASC = TablePac->fieldByName("DNASC");
+#define VELUNOR_ECO_INIT(name) TableEco##name = TableEco->fieldByName(#name);
+    VELUNOR_ECO_FIELDS(VELUNOR_ECO_INIT)
+#undef VELUNOR_ECO_INIT
+    TableEcoPeso->setDisplayFormat("###,###");
+    TableEcoAltura->setDisplayFormat("###,###");
+    TableFraseCodFrase = TableFrase->fieldByName("CodFrase");
+    TableFraseFrase = TableFrase->fieldByName("Frase");
+    TableFraseOutros = TableFrase->fieldByName("Outros");
+    TableMedCODIGO = TableMed->fieldByName("CODIGO");
+    TableMedNOME = TableMed->fieldByName("NOME");
+    TableMedACTIVO = TableMed->fieldByName("ACTIVO");
+    TableSSCODIGO = TableSS->fieldByName("CODIGO");
+    TableSSSIGLA = TableSS->fieldByName("SIGLA");
+    TableSSENTIDADE = TableSS->fieldByName("ENTIDADE");
+    TableSSACTIVO = TableSS->fieldByName("ACTIVO");
+    TableTipoExId = TableTipoEx->fieldByName("Id");
+    TableTipoExTipo = TableTipoEx->fieldByName("Tipo");
+    TableTipoExRelatorio = TableTipoEx->fieldByName("Relatorio");
+    TableConcCodigo = TableConc->fieldByName("Codigo");
+    TableConcNome = TableConc->fieldByName("Nome");
+    TableConcDescricao = TableConc->fieldByName("Descricao");
+}
+
+void TDataModule1::DataModule1Create()
+{
+    // Stale lock-control files of an earlier run; whether they go is not checked.
+    QFile::remove("Paradox.lck");
+    QFile::remove("Pdoxusrs.lck");
+    RunSqlQuietly("alter table eco add tecnico integer");
+    for (Table* table : {TablePac, TableSS, TableEco, TableFrase, TableMed})
+        OpenGuarded(table);
+    // The standard conclusions are opened like the other tables.
+    OpenGuarded(TableConc);
+}
+
+bool TDataModule1::ExecuteSql(const QString& text, const QVariant& value, bool open)
+{
+    Query1->close();
+    Query1->setSql(text);
+    Query1->clearParams();
+    if (!value.isNull())
+        Query1->addParam(value);
+    if (open) {
+        Query1->open();
+        return Query1->recordCount() != 0;
+    }
+    Query1->execSql();
+    return false;
+}
+
+void TDataModule1::RunSqlQuietly(const QString& text)
+{
+    try {
+        ExecuteSql(text, QVariant(), false);
+    } catch (...) {
+    }
+}
+
+QString TDataModule1::openWarning(const QString& name)
+{
+    return QString::fromUtf8("ATENÇÃO:\r\rErro ao abrir «« ") + name + QString::fromUtf8(" »»");
+}
+
+void TDataModule1::OpenGuarded(QObject* object)
+{
+    QString name;
+    try {
+        if (auto* database = qobject_cast<Connection*>(object)) {
+            name = database->aliasName();
+            database->open();
+        } else if (auto* table = qobject_cast<Table*>(object)) {
+            name = table->spec().fileName;
+            table->open();
+        } else if (auto* query = qobject_cast<Query*>(object)) {
+            name = query->objectName();
+            query->open();
+        }
+    } catch (...) {
+        Application::showMessage(openWarning(name));
+    }
+}

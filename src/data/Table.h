@@ -1,0 +1,37 @@
+#pragma once
+
+#include "data/Dataset.h"
+#include "platform/engine/StoredTable.h"
+
+#include <QMap>
+
+// A record set over one stored table of a database name: its declared fields,
+// its index order, read-only or not, its filter, and optionally a master.
+class Table : public Dataset {
+    Q_OBJECT
+public:
+    Table(const QString& name, const QString& databaseName, const engine::TableSpec& spec,
+          QObject* parent = nullptr);
+
+    const engine::TableSpec& spec() const { return m_spec; }
+    const QString& databaseName() const { return m_databaseName; }
+    QString storeIdentity() const override;
+
+    // The member name of each field is the record set's name and the field's
+    // (TableEcoDataExame); `renamed` gives exceptions (NF -> TablePacCODIGO).
+    void renameField(const QString& fieldName, const QString& memberName);
+
+protected:
+    std::vector<engine::Record> readRecords() override;
+    void afterClose() override { m_table.reset(); }
+    engine::Record writeRecord(bool inserting, const engine::Record& old, const engine::Row& values,
+                               const QVector<bool>& changed, bool* reorder) override;
+    void deleteRecord(const engine::Record& record) override;
+
+private:
+    engine::StoredTable& table();
+
+    QString m_databaseName;
+    engine::TableSpec m_spec;
+    std::unique_ptr<engine::StoredTable> m_table;
+};

@@ -1,0 +1,438 @@
+#include "common/Dialogs.h"
+#include "common/TestMain.h"
+#include "common/TestStore.h"
+#include "data/Connection.h"
+#include "data/DataSource.h"
+#include "data/Schema.h"
+#include "data/Table.h"
+#include "platform/engine/EngineError.h"
+#include "platform/engine/Values.h"
+#include "platform/ui/SilentAbort.h"
+
+#include <QTest>
+
+using engine::EngineError;
+using engine::values::wallClock;
+
+namespace {
+
+QString failure(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const EngineError& e) {
+        return e.text();
+    }
+    return {};
+}
+
+} // namespace
+
+// The patient and exam record sets on a real store, as the data module pairs
+// them: the exams follow the current patient.
+class TestCursors : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestStore> store;
+    std::unique_ptr<Connection> connection;
+    std::unique_ptr<Table> pac, eco, med;
+    std::unique_ptr<DataSource> pacSource;
+    QStringList events;
+
+    void recordEvents(Dataset& d)
+    {
+        auto on = [this](Dataset::Event& e, const char* name) { e = [this, name](Dataset&) { events << name; }; };
+        on(d.beforeInsert, "BeforeInsert");
+        on(d.afterInsert, "AfterInsert");
+        on(d.beforeEdit, "BeforeEdit");
+        on(d.afterEdit, "AfterEdit");
+        on(d.beforePost, "BeforePost");
+        on(d.afterPost, "AfterPost");
+        on(d.beforeCancel, "BeforeCancel");
+        on(d.afterCancel, "AfterCancel");
+        on(d.beforeDelete, "BeforeDelete");
+        on(d.afterDelete, "AfterDelete");
+        on(d.beforeScroll, "BeforeScroll");
+        on(d.afterScroll, "AfterScroll");
+    }
+
+    // What an operation on `d` fires, in order.
+    QStringList eventsOf(const std::function<void()>& operation)
+    {
+        events.clear();
+        operation();
+        return events;
+    }
+
+    int addPatient(const QString& name)
+    {
+        pac->insert();
+        pac->fieldByName("NOME")->setValue(name);
+        pac->post();
+        return pac->fieldByName("NF")->value().toInt();
+    }
+
+    void addExam(const QDate& date)
+    {
+        eco->insert();
+        eco->fieldByName("CodigoExame")->setValue(wallClock(date, QTime(10, 0)));
+        eco->fieldByName("DataExame")->setValue(date);
+        eco->post();
+    }
+
+    QStringList examDates()
+    {
+        QStringList out;
+        for (int i = 0; i < eco->recordCount(); ++i)
+            out << eco->rowAt(i)[6].toDate().toString(Qt::ISODate);
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        store = std::make_unique<TestStore>();
+        store->createTables();
+        connection = std::make_unique<Connection>("Database2", "Dorvica2", "BDC");
+        connection->open();
+        pac = std::make_unique<Table>("TablePac", "BDC", schema::tablePac());
+        eco = std::make_unique<Table>("TableEco", "BDC", schema::tableEco());
+        med = std::make_unique<Table>("TableMed", "BDC", schema::tableMed());
+        pacSource = std::make_unique<DataSource>("DataSourcePac");
+        pacSource->setDataset(pac.get());
+        eco->setMaster(pacSource.get(), "NF", "CodigoPaciente");
+        pac->open();
+        eco->open();
+        med->open();
+    }
+
+    void cleanup()
+    {
+        eco.reset();
+        pacSource.reset();
+        pac.reset();
+        med.reset();
+        connection.reset();
+        store.reset();
+    }
+
+    void operationsFireTheirEventsInOrder()
+    {
+        addPatient("ANA");
+        recordEvents(*eco);
+        QVariant patientInAfterInsert;
+        QStringList inserted = eventsOf([&] {
+            eco->afterInsert = [&](Dataset& d) {
+                events << "AfterInsert";
+                patientInAfterInsert = d.fieldByName("CodigoPaciente")->value();
+                QVERIFY(!d.modified());
+            };
+            eco->insert();
+        });
+        QCOMPARE(inserted, (QStringList{"BeforeInsert", "BeforeScroll", "AfterInsert", "AfterScroll"}));
+        QCOMPARE(patientInAfterInsert.toInt(), pac->fieldByName("NF")->value().toInt());
+        recordEvents(*eco);
+
+        eco->fieldByName("CodigoExame")->setValue(wallClock(QDate(2026, 1, 5), QTime(9, 0)));
+        eco->fieldByName("DataExame")->setValue(QDate(2026, 1, 5));
+        QCOMPARE(eventsOf([&] { eco->post(); }), (QStringList{"BeforePost", "AfterPost"}));
+        addExam(QDate(2026, 2, 5));
+        QCOMPARE(eventsOf([&] { eco->first(); }), (QStringList{"BeforeScroll", "AfterScroll"}));
+        QCOMPARE(eventsOf([&] { eco->next(); }), (QStringList{"BeforeScroll", "AfterScroll"}));
+        QCOMPARE(eventsOf([&] { eco->edit(); }), (QStringList{"BeforeEdit", "AfterEdit"}));
+        QCOMPARE(eventsOf([&] { eco->edit(); }), QStringList{}); // already editing
+        QCOMPARE(eventsOf([&] { eco->cancel(); }), (QStringList{"BeforeCancel", "AfterCancel"}));
+        QCOMPARE(eventsOf([&] { eco->cancel(); }), QStringList{});
+        QCOMPARE(eventsOf([&] { eco->insert(); eco->cancel(); }),
+                 (QStringList{"BeforeInsert", "BeforeScroll", "AfterInsert", "AfterScroll", "BeforeCancel",
+                              "BeforeScroll", "AfterCancel", "AfterScroll"}));
+        QCOMPARE(eventsOf([&] { QVERIFY(eco->locate("DataExame", QDate(2026, 1, 5), {})); }),
+                 (QStringList{"BeforeScroll", "AfterScroll"}));
+        QCOMPARE(eventsOf([&] { QVERIFY(!eco->locate("DataExame", QDate(2020, 1, 1), {})); }),
+                 QStringList{"BeforeScroll"});
+        QCOMPARE(eventsOf([&] { eco->remove(); }),
+                 (QStringList{"BeforeDelete", "BeforeScroll", "AfterDelete", "AfterScroll"}));
+        QCOMPARE(eco->recordCount(), 1);
+        // Delete while inserting is Cancel
+        eco->insert();
+        QCOMPARE(eventsOf([&] { eco->remove(); }),
+                 (QStringList{"BeforeCancel", "BeforeScroll", "AfterCancel", "AfterScroll"}));
+        QCOMPARE(eco->recordCount(), 1);
+    }
+
+    void editOnAnEmptyDetailInserts()
+    {
+        addPatient("SEM EXAMES");
+        recordEvents(*eco);
+        QVERIFY(eco->isEmpty());
+        QCOMPARE(eventsOf([&] { eco->edit(); }),
+                 (QStringList{"BeforeInsert", "BeforeScroll", "AfterInsert", "AfterScroll"}));
+        QCOMPARE(eco->state(), DataSetState::Insert);
+    }
+
+    void endingThePendingEditPostsOnlyWhatChanged()
+    {
+        addPatient("ANA");
+        addExam(QDate(2026, 1, 1));
+        addExam(QDate(2026, 2, 1));
+        recordEvents(*eco);
+        eco->first();
+        eco->edit();
+        eco->fieldByName("Peso")->setValue(3500);
+        QCOMPARE(eventsOf([&] { eco->next(); }),
+                 (QStringList{"BeforePost", "AfterPost", "BeforeScroll", "AfterScroll"}));
+        eco->first();
+        QCOMPARE(eco->fieldByName("Peso")->value().toInt(), 3500);
+        eco->edit();
+        QCOMPARE(eventsOf([&] { eco->next(); }),
+                 (QStringList{"BeforeCancel", "AfterCancel", "BeforeScroll", "AfterScroll"}));
+        // an untouched new record is dropped
+        eco->insert();
+        QCOMPARE(eventsOf([&] { eco->first(); }),
+                 (QStringList{"BeforeCancel", "BeforeScroll", "AfterCancel", "AfterScroll", "BeforeScroll",
+                              "AfterScroll"}));
+        QCOMPARE(eco->recordCount(), 2);
+    }
+
+    void silentAbortLeavesTheStateAsItWas()
+    {
+        addPatient("ANA");
+        addExam(QDate(2026, 1, 1));
+        bool afterEditRan = false;
+        eco->beforeEdit = [](Dataset&) { throw SilentAbort(); };
+        eco->afterEdit = [&](Dataset&) { afterEditRan = true; };
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, eco->edit());
+        QCOMPARE(eco->state(), DataSetState::Browse);
+        QVERIFY(!afterEditRan);
+        eco->beforeInsert = [](Dataset&) { throw SilentAbort(); };
+        const int before = eco->recordCount();
+        QVERIFY_THROWS_EXCEPTION(SilentAbort, eco->insert());
+        QCOMPARE(eco->recordCount(), before);
+        QCOMPARE(eco->state(), DataSetState::Browse);
+    }
+
+    void examsFollowThePatient()
+    {
+        const int ana = addPatient("ANA");
+        addExam(QDate(2026, 1, 1));
+        addExam(QDate(2026, 1, 2));
+        const int rui = addPatient("RUI");
+        addExam(QDate(2026, 3, 1));
+        addPatient("ZECA"); // no exams
+        QVERIFY(rui != ana);
+
+        pac->first();
+        QCOMPARE(examDates(), (QStringList{"2026-01-01", "2026-01-02"}));
+        pac->next();
+        QCOMPARE(examDates(), QStringList{"2026-03-01"});
+        pac->last();
+        QVERIFY(eco->isEmpty());
+        QVERIFY(pac->locate("NOME", "an", {true, true}));
+        QCOMPARE(eco->recordCount(), 2);
+        QCOMPARE(eco->recNo(), 0);
+
+        // a new patient has no NF and no exams until it is saved
+        eco->last();
+        pac->insert();
+        QVERIFY(eco->isEmpty());
+        pac->cancel();
+        QCOMPARE(eco->recordCount(), 2);
+
+        // moving the patient saves a changed exam first
+        eco->edit();
+        eco->fieldByName("Altura")->setValue(52);
+        pac->next();
+        QCOMPARE(eco->state(), DataSetState::Browse);
+        pac->prior();
+        QCOMPARE(eco->fieldByName("Altura")->value().toInt(), 52);
+
+        // editing the patient settles a pending exam, and saving the patient
+        // keeps the exam where it is
+        eco->last();
+        eco->insert();
+        QVERIFY(!eco->isEmpty());
+        pac->edit();
+        QCOMPARE(eco->recordCount(), 2); // the untouched new exam is gone
+        QCOMPARE(eco->recNo(), 1);
+        pac->fieldByName("NOME")->setValue("ANA MARIA");
+        pac->post();
+        QCOMPARE(eco->recNo(), 1);
+
+        // deleting a patient's record moves the exams to the next patient
+        pac->locate("NOME", "ZECA", {});
+        pac->remove();
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("RUI"));
+        QCOMPARE(examDates(), QStringList{"2026-03-01"});
+    }
+
+    void gotoCurrentPositionsOnTheSameRecord()
+    {
+        addPatient("ANA");
+        addPatient("BIA");
+        const int rui = addPatient("RUI");
+        Table search("TablePesq", "BDC", schema::tablePesq());
+        search.open();
+        QVERIFY(search.locate("NF", rui, {true, true}));
+        pac->first();
+        recordEvents(*pac);
+        QCOMPARE(eventsOf([&] { pac->gotoCurrent(search); }), (QStringList{"BeforeScroll", "AfterScroll"}));
+        QCOMPARE(pac->fieldByName("NF")->value().toInt(), rui);
+
+        // a patient added elsewhere is found too
+        {
+            auto other = store->connect("OTHER");
+            engine::StoredTable(*other, schema::tablePac()).insert({QVariant(), "NOVO", QVariant()});
+        }
+        search.refresh();
+        QVERIFY(search.locate("NOME", "NOVO", {}));
+        pac->gotoCurrent(search);
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("NOVO"));
+        QVERIFY(failure([&] { eco->gotoCurrent(search); }).contains("same database table"));
+    }
+
+    void locateOptionsActOnTextOnly()
+    {
+        addPatient("MARIA JOSÉ");
+        addPatient("maria");
+        addExam(QDate(2026, 5, 17));
+        // partial key on a date finds only an equal value
+        QVERIFY(!eco->locate("DataExame", QDate(2026, 5, 1), {true, true}));
+        QVERIFY(eco->locate("DataExame", QDate(2026, 5, 17), {true, true}));
+        QVERIFY(!pac->locate("NOME", "MARIA", {}));
+        QVERIFY(pac->locate("NOME", "MARIA", {true, false}));
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("maria"));
+        QVERIFY(pac->locate("NOME", "MARIA J", {false, true}));
+        QVERIFY(!pac->locate("NOME", "maria j", {false, true}));
+        QVERIFY(pac->locate("NOME", "maria j", {true, true}));
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("MARIA JOSÉ"));
+        // and on a number too
+        const int nf = pac->fieldByName("NF")->value().toInt();
+        QVERIFY(!pac->locate("NF", "1" + QString::number(nf), {true, true}));
+        QVERIFY(pac->locate("NF", nf, {true, true}));
+    }
+
+    void readOnlyAndFilteredRecordSets()
+    {
+        {
+            auto other = store->connect("OTHER");
+            other->execute("insert into medico (nome, activo) values ('DRA. A', true), ('DR. B', false), "
+                           "('DR. C', true)");
+        }
+        med->refresh();
+        QCOMPARE(med->recordCount(), 2);
+        QVERIFY(!med->locate("NOME", "DR. B", {}));
+        QCOMPARE(failure([&] { med->insert(); }), QString("TableMed: Cannot modify a read-only dataset"));
+        QCOMPARE(failure([&] { med->edit(); }), QString("TableMed: Cannot modify a read-only dataset"));
+        QCOMPARE(failure([&] { med->remove(); }), QString("TableMed: Cannot modify a read-only dataset"));
+        QCOMPARE(med->state(), DataSetState::Browse);
+    }
+
+    void cursorMessagesNameTheRecordSet()
+    {
+        QCOMPARE(failure([&] { eco->post(); }), QString("TableEco: Dataset not in edit or insert mode"));
+        QCOMPARE(failure([&] { pac->fieldByName("NOME")->setValue("X"); }),
+                 QString("TablePac: Dataset not in edit or insert mode"));
+        QCOMPARE(failure([&] { pac->remove(); }), QString("TablePac: Cannot perform this operation on an empty dataset"));
+        eco->close();
+        for (const auto& op : std::vector<std::function<void()>>{[&] { eco->first(); }, [&] { eco->next(); },
+                                                                  [&] { eco->insert(); }, [&] { eco->edit(); },
+                                                                  [&] { eco->refresh(); },
+                                                                  [&] { eco->locate("Idade", 1, {}); }})
+            QCOMPARE(failure(op), QString("TableEco: Cannot perform this operation on a closed dataset"));
+    }
+
+    void requiredFieldsAndFailedPostsKeepTheEdit()
+    {
+        addPatient("ANA");
+        eco->insert();
+        eco->fieldByName("Peso")->setValue(1200);
+        QCOMPARE(failure([&] { eco->post(); }), QString("Field 'CodigoExame' must have a value"));
+        QCOMPARE(eco->state(), DataSetState::Insert);
+        QCOMPARE(eco->fieldByName("Peso")->value().toInt(), 1200);
+        QVERIFY(eco->modified());
+    }
+
+    void fieldsParseAndShowTheirText()
+    {
+        addPatient("ANA");
+        eco->insert();
+        Field* peso = eco->fieldByName("Peso");
+        peso->setDisplayFormat("###,###");
+        peso->setText("32767");
+        QCOMPARE(peso->value().toInt(), 32767);
+        QCOMPARE(peso->displayText(), QString("32\u00a0767"));
+        QCOMPARE(peso->text(), QString("32767"));
+        peso->setText(QString("1\u00a0234")); // grouped as shown
+        QCOMPARE(peso->value().toInt(), 1234);
+        QCOMPARE(failure([&] { peso->setText("32768"); }),
+                 QString("32768 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767"));
+        QCOMPARE(peso->value().toInt(), 1234);
+        QCOMPARE(failure([&] { peso->setValue(-40000); }),
+                 QString("-40000 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767"));
+        QCOMPARE(failure([&] { peso->setText("12a"); }), QString("'12a' is not a valid integer value for field 'Peso'"));
+        peso->setValue(0);
+        QCOMPARE(peso->displayText(), QString()); // every digit of "###,###" is optional
+        peso->setText("");
+        QVERIFY(peso->isNull());
+
+        Field* vd = eco->fieldByName("Vd");
+        QCOMPARE(failure([&] { vd->setText("x"); }),
+                 QString("'x' is not a valid floating point value for field 'Ventrículo Direito'"));
+        vd->setText("1,5");
+        QCOMPARE(vd->value().toDouble(), 1.5);
+
+        Field* data = eco->fieldByName("DataExame");
+        data->setText("09/12/2026");
+        QCOMPARE(data->value().toDate(), QDate(2026, 12, 9));
+        QCOMPARE(data->displayText(), QString("09/12/2026"));
+        data->setText("1-2-25");
+        QCOMPARE(data->value().toDate(), QDate(2025, 2, 1));
+        QCOMPARE(failure([&] { data->setText("31/02/2026"); }), QString("'31/02/2026' is not a valid date"));
+
+        // a changed new exam would be saved (and refused) when the patient is edited
+        eco->cancel();
+        Field* nome = pac->fieldByName("NOME");
+        pac->edit();
+        nome->setValue(QString(60, 'A'));
+        QCOMPARE(nome->value().toString().size(), 50); // the field's size
+        pac->cancel();
+    }
+
+    void refreshKeepsTheCurrentRecordAndSeesOtherPrograms()
+    {
+        addPatient("ANA");
+        const int rui = addPatient("RUI");
+        QCOMPARE(pac->fieldByName("NF")->value().toInt(), rui);
+        {
+            auto other = store->connect("OTHER");
+            engine::StoredTable(*other, schema::tablePac()).insert({QVariant(), "BIA", QVariant()});
+        }
+        QCOMPARE(pac->recordCount(), 2);
+        pac->refresh();
+        QCOMPARE(pac->recordCount(), 3);
+        QCOMPARE(pac->fieldByName("NF")->value().toInt(), rui);
+    }
+
+    void bofAndEofFollowTheMoves()
+    {
+        QVERIFY(pac->bof() && pac->eof());
+        addPatient("A");
+        addPatient("B");
+        pac->first();
+        QVERIFY(pac->bof() && !pac->eof());
+        pac->next();
+        QVERIFY(!pac->bof() && !pac->eof());
+        pac->next(); // runs past the end
+        QVERIFY(pac->eof());
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("B"));
+        pac->prior();
+        pac->prior();
+        QVERIFY(pac->bof());
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("A"));
+        pac->last();
+        QVERIFY(pac->eof() && !pac->bof());
+    }
+};
+
+VELUNOR_TEST(TestCursors)
+#include "tst_cursors.moc"
