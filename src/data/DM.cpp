@@ -63,6 +63,7 @@ void TDataModule1::createObjects()
     DataSourceConc = source("DataSourceConc", TableConc);
 
     TableEco->setMaster(DataSourcePac, "NF", "CodigoPaciente");
+    attachExamRules();
 
     TablePacCODIGO = TablePac->fieldByName("NF");
     TablePacNOME = TablePac->fieldByName("NOME");

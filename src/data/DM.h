@@ -80,12 +80,21 @@ public:
     void OpenGuarded(QObject* object);
     static QString openWarning(const QString& name);
 
+    // The exam rules, on the record events of TableEco.
+    void TableEcoBeforeInsert();
+    void TableEcoAfterInsert();
+    void TableEcoBeforeEdit();
+    void TableEcoAfterPost();
+    // Age in months: days between the birth and today, either way, over 30.4375.
+    static int ageInMonths(const QDateTime& birth, const QDate& today);
+
 signals:
-    // An exam has been saved.
+    // An exam has been saved: the report editor releases its format buttons.
     void examPosted();
 
 private:
     void createObjects();
+    void attachExamRules();
 };
 
 // The program-wide reference to the data module.

@@ -84,6 +84,8 @@ public:
     void checkBrowseMode();
     // Refuses with the closed-dataset error unless open.
     void checkActive() const;
+    // Asks the controls to write their changed text into the fields now.
+    void updateRecord() { notify(DataEvent::UpdateRecord); }
 
     // --- master and detail --------------------------------------------------
     // This record set shows only the records whose `detailField` equals the

@@ -1,0 +1,343 @@
+#include "common/Dialogs.h"
+#include "common/TestMain.h"
+#include "common/TestStore.h"
+#include "data/Clock.h"
+#include "data/DM.h"
+#include "data/Schema.h"
+#include "platform/engine/EngineError.h"
+#include "platform/engine/StoredTable.h"
+#include "platform/engine/Values.h"
+#include "platform/ui/SilentAbort.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using engine::values::wallClock;
+
+namespace {
+
+// The warning as its box shows it: the carriage returns break the lines.
+QString warning(const char* table) { return TDataModule1::openWarning(table).replace('\r', '\n'); }
+
+} // namespace
+
+// The data module coming up on real stores, and the exam rules it carries.
+class TestDataModule : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestStore> store;
+    std::unique_ptr<TDataModule1> dm;
+    QStringList warnings;
+
+    void build()
+    {
+        warnings = answerBoxes([&] { dm = std::make_unique<TDataModule1>(); });
+    }
+
+    void dropTable(const QString& table)
+    {
+        auto db = store->connect("ADMIN");
+        db->execute("drop table " + table);
+    }
+
+    void setToday(const QDate& today, const QTime& time = QTime(10, 30))
+    {
+        clock_::set([today, time] { return wallClock(today, time); });
+    }
+
+    void addPatient(const QString& name, const QVariant& birth)
+    {
+        dm->TablePac->insert();
+        dm->TablePacNOME->setValue(name);
+        dm->TablePacDNASC->setValue(birth);
+        dm->TablePac->post();
+    }
+
+private slots:
+    void init()
+    {
+        store = std::make_unique<TestStore>();
+        store->createTables();
+    }
+
+    void cleanup()
+    {
+        dm.reset();
+        store.reset();
+        clock_::set({});
+    }
+
+    void aCompleteStoreOpensEverythingQuietly()
+    {
+        build();
+        QCOMPARE(warnings, QStringList());
+        for (Dataset* d : std::initializer_list<Dataset*>{dm->TablePac, dm->TableEco, dm->TableFrase, dm->TableMed,
+                                                           dm->TableSS, dm->TableTipoEx, dm->TableConc})
+            QVERIFY2(d->active(), qPrintable(d->objectName()));
+        QVERIFY(!dm->DataSourceEco->autoEdit());
+        QVERIFY(dm->DataSourcePac->autoEdit());
+        QCOMPARE(dm->TablePacCODIGO->fieldName(), QString("NF"));
+        QCOMPARE(dm->TablePacCODIGO->objectName(), QString("TablePacCODIGO"));
+        QCOMPARE(dm->findChild<Field*>("TableEcoDataExame"), dm->TableEcoDataExame);
+        QCOMPARE(dm->TableEcoVd->displayLabel(), QString::fromUtf8("Ventrículo Direito"));
+    }
+
+    void theTechnicianColumnIsAddedOnTheFirstStartOnly()
+    {
+        dropTable("eco");
+        auto def = schema::storedTables()[1];
+        def.columns.pop_back();
+        store->connect("ADMIN")->createTable(def);
+        build();
+        QCOMPARE(warnings, QStringList());
+        QVERIFY(dm->TableEco->active());
+        QVERIFY(dm->TableEcotecnico);
+        dm.reset();
+        build(); // the second start: the upgrade fails without a trace
+        QCOMPARE(warnings, QStringList());
+        QVERIFY(dm->TableEco->active());
+    }
+
+    void eachFailingTableWarnsOnceInOrder()
+    {
+        dropTable("frase");
+        build();
+        QCOMPARE(warnings, QStringList{warning("Frase.db")});
+        QCOMPARE(TDataModule1::openWarning("Frase.db"), QString::fromUtf8("ATENÇÃO:\r\rErro ao abrir «« Frase.db »»"));
+        QVERIFY(!dm->TableFrase->active());
+        QVERIFY(dm->TableMed->active()); // opened after the failure
+        try {
+            dm->TableFrase->first();
+            QFAIL("a closed table moved");
+        } catch (const engine::EngineError& e) {
+            QCOMPARE(e.text(), QString("TableFrase: Cannot perform this operation on a closed dataset"));
+        }
+        dm.reset();
+
+        dropTable("bddid");
+        dropTable("convencao");
+        dropTable("medico");
+        build();
+        QCOMPARE(warnings, (QStringList{warning("Bddid.DB"), warning("convencao.DB"), warning("Frase.db"),
+                                        warning("Medico.DB")}));
+        QVERIFY(dm->TableEco->active());
+        QVERIFY(dm->TableEco->isEmpty());
+    }
+
+    void aMissingColumnTypeOrIndexKeepsThatTableClosed()
+    {
+        {
+            auto db = store->connect("ADMIN");
+            db->execute("drop index " + db->driver().ident("BDDIDEX_NO"));
+            db->execute("drop table tipoexame");
+            db->execute("create table tipoexame (id integer primary key, tipo varchar(255), relatorio text)");
+            db->execute("drop table medico");
+            db->createTable({"Medico.DB",
+                             {{"CODIGO", engine::FieldType::AutoInc}, {"NOME", engine::FieldType::String, 50},
+                              {"ACTIVO", engine::FieldType::String, 1}},
+                             {{QString(), {"CODIGO"}, true}}});
+        }
+        try {
+            build();
+        } catch (const engine::EngineError&) {
+            // the exam types are opened unguarded; PostgreSQL's plain integer
+            // key is not an autoincrement column
+        }
+        if (!dm) {
+            QVERIFY(TestStore::isPostgres());
+            auto db = store->connect("ADMIN");
+            db->execute("drop table tipoexame");
+            db->createTable(schema::storedTables()[5]);
+            build();
+        }
+        QCOMPARE(warnings, (QStringList{warning("Bddid.DB"), warning("Medico.DB")}));
+    }
+
+    void staleLockFilesGoFromTheWorkingDirectory()
+    {
+        QTemporaryDir dir;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        for (const char* name : {"Paradox.lck", "Pdoxusrs.lck"}) {
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        build();
+        QVERIFY(!QFile::exists("Paradox.lck"));
+        QVERIFY(!QFile::exists("Pdoxusrs.lck"));
+        dm.reset();
+        build(); // none there: nothing reported
+        QCOMPARE(warnings, QStringList());
+        QDir::setCurrent(previous);
+    }
+
+    void theConnectionAndTheExamTypesAreNotGuarded()
+    {
+        dropTable("tipoexame");
+        QVERIFY_THROWS_EXCEPTION(engine::EngineError, build());
+        QCOMPARE(warnings, QStringList());
+        engine::AliasRegistry registry;
+        registry.load();
+        registry.remove("Dorvica2");
+        registry.save();
+        try {
+            build();
+            QFAIL("connected without an alias");
+        } catch (const engine::EngineError& e) {
+            QVERIFY(e.text().contains("'Dorvica2'"));
+        }
+        QCOMPARE(warnings, QStringList());
+    }
+
+    void executeSqlAnswersWhetherAResultHasRecords()
+    {
+        build();
+        QVERIFY(!dm->ExecuteSql("select nf from bddid", QVariant(), true));
+        addPatient("ANA", QVariant());
+        QVERIFY(dm->ExecuteSql("select nf from bddid where nome = :nome", "ANA", true));
+        QVERIFY(!dm->ExecuteSql("select nf from bddid where nome = :qualquer", "RUI", true));
+        QVERIFY(!dm->ExecuteSql("update bddid set nome = 'ANA'", QVariant(), false));
+        QVERIFY_THROWS_EXCEPTION(engine::EngineError, dm->ExecuteSql("select * from naoexiste", QVariant(), true));
+        dm->RunSqlQuietly("select * from naoexiste"); // swallowed
+    }
+
+    // --- the exam rules ---
+
+    void aNewExamIsStampedWithTheAgeInMonths_data()
+    {
+        QTest::addColumn<int>("daysOld");
+        QTest::addColumn<int>("months");
+        QTest::newRow("30 days") << 30 << 0;
+        QTest::newRow("31 days") << 31 << 1;
+        QTest::newRow("365 days") << 365 << 11;
+        QTest::newRow("366 days") << 366 << 12;
+        QTest::newRow("born in 30 days") << -30 << 0;
+        QTest::newRow("born in 366 days") << -366 << 12;
+    }
+    void aNewExamIsStampedWithTheAgeInMonths()
+    {
+        QFETCH(int, daysOld);
+        QFETCH(int, months);
+        build();
+        const QDate today(2026, 12, 9);
+        setToday(today);
+        addPatient("ANA", wallClock(today.addDays(-daysOld)));
+        dm->TableEco->insert();
+        QCOMPARE(dm->TableEcoIdade->value().toInt(), months);
+        QCOMPARE(dm->TableEcoDataExame->value().toDate(), today);
+        QCOMPARE(dm->TableEcoCodigoExame->value().toDateTime(), wallClock(today, QTime(10, 30)));
+        QCOMPARE(dm->TableEcoCodigoPaciente->value().toInt(), dm->TablePacCODIGO->value().toInt());
+        QVERIFY(dm->TableEco->modified());
+    }
+
+    void noBirthDateGivesNoAge()
+    {
+        build();
+        setToday(QDate(2025, 6, 1));
+        addPatient("FETO", QVariant());
+        dm->TableEco->insert();
+        QVERIFY(dm->TableEcoIdade->isNull());
+        dm->TableEco->post();
+        QVERIFY(dm->TableEcoIdade->isNull());
+    }
+
+    void aNewPatientIsSavedBeforeItsFirstExam()
+    {
+        build();
+        setToday(QDate(2026, 12, 9));
+        dm->TablePac->insert(); // not even a name
+        dm->TableEco->insert();
+        QCOMPARE(dm->TablePac->state(), DataSetState::Browse);
+        QVERIFY(!dm->TablePacCODIGO->isNull());
+        QCOMPARE(dm->TableEcoCodigoPaciente->value().toInt(), dm->TablePacCODIGO->value().toInt());
+
+        // an untouched new exam is saved by the next move
+        dm->TablePac->refresh();
+        QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
+        QCOMPARE(dm->TableEco->recordCount(), 1);
+
+        // a patient being edited keeps its changes pending
+        dm->TablePac->edit();
+        dm->TablePacNOME->setValue("MUDADO");
+        dm->TableEco->insert();
+        QCOMPARE(dm->TablePac->state(), DataSetState::Edit);
+        dm->TableEco->cancel();
+        QCOMPARE(dm->TableEco->recordCount(), 1);
+    }
+
+    void anExamCanChangeOnItsDateAndTheDayAfter_data()
+    {
+        QTest::addColumn<int>("age");
+        QTest::addColumn<bool>("editable");
+        QTest::newRow("today") << 0 << true;
+        QTest::newRow("yesterday") << 1 << true;
+        QTest::newRow("two days ago") << 2 << false;
+        QTest::newRow("tomorrow") << -1 << true;
+    }
+    void anExamCanChangeOnItsDateAndTheDayAfter()
+    {
+        QFETCH(int, age);
+        QFETCH(bool, editable);
+        build();
+        const QDate today(2026, 12, 9);
+        setToday(today.addDays(-age));
+        addPatient("ANA", QVariant());
+        dm->TableEco->insert();
+        dm->TableEco->post();
+        setToday(today, QTime(23, 59));
+        bool afterEdit = false;
+        dm->TableEco->afterEdit = [&](Dataset&) { afterEdit = true; };
+        QStringList boxes;
+        bool aborted = false;
+        boxes = answerBoxes([&] {
+            try {
+                dm->TableEco->edit();
+            } catch (const SilentAbort&) {
+                aborted = true;
+            }
+        });
+        QCOMPARE(aborted, !editable);
+        QCOMPARE(afterEdit, editable);
+        QCOMPARE(dm->TableEco->state(), editable ? DataSetState::Edit : DataSetState::Browse);
+        QCOMPARE(boxes, editable ? QStringList() : QStringList{QString::fromUtf8("ATENÇÃO: este EXAME não pode ser alterado!")});
+    }
+
+    void anExamWithoutADateIsLocked()
+    {
+        build();
+        addPatient("ANA", QVariant());
+        dm->TableEco->insert();
+        dm->TableEcoDataExame->clear();
+        dm->TableEco->post();
+        bool aborted = false;
+        const QStringList boxes = answerBoxes([&] {
+            try {
+                dm->TableEco->edit();
+            } catch (const SilentAbort&) {
+                aborted = true;
+            }
+        });
+        QVERIFY(aborted);
+        QCOMPARE(boxes.size(), 1);
+        // deleting an old exam is not prevented
+        dm->TableEco->remove();
+        QVERIFY(dm->TableEco->isEmpty());
+    }
+
+    void savingAnExamIsAnnounced()
+    {
+        build();
+        QSignalSpy posted(dm.get(), &TDataModule1::examPosted);
+        addPatient("ANA", QVariant());
+        QCOMPARE(posted.count(), 0);
+        dm->TableEco->insert();
+        dm->TableEco->post();
+        QCOMPARE(posted.count(), 1);
+    }
+};
+
+VELUNOR_TEST(TestDataModule)
+#include "tst_datamodule.moc"
