@@ -351,6 +351,34 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EngineError, db->execute("alter table eco add tecnico integer"));
     }
 
+    void aLockedOrLostStoreIsAnErrorAndTheConnectionRecovers()
+    {
+        addPatient("ANA");
+        StoredTable pac(*db, schema::tablePac());
+        const auto ana = pac.read().front();
+        auto other = store->connect("OTHER");
+        if (TestStore::isPostgres()) {
+            // The server drops this connection: the next statement fails with
+            // the server's text, the one after reconnects.
+            other->execute("select pg_terminate_backend(pid) from pg_stat_activity where pid <> pg_backend_pid() "
+                           "and datname = current_database() and application_name = 'velunor' and state = 'idle'");
+            QVERIFY_THROWS_EXCEPTION(EngineError, pac.read());
+        } else {
+            // Another program holds the file: after the busy timeout the
+            // write fails with SQLite's text and changes nothing.
+            other->driver().begin();
+            other->execute("update bddid set nome = 'RUI'");
+            try {
+                pac.update(ana.identity, {ana.values[0], "OUTRO", QVariant()}, {false, true, false});
+                QFAIL("wrote into a locked store");
+            } catch (const EngineError& e) {
+                QVERIFY2(e.text().contains("locked"), qPrintable(e.text()));
+            }
+            other->driver().rollback();
+        }
+        QCOMPARE(pac.read().front().values[1].toString(), QString("ANA"));
+    }
+
     void parametersBindByPosition()
     {
         addPatient("ANA");
