@@ -1,1 +1,19 @@
-int main() { return 0; }
+#include "app/Startup.h"
+#include "platform/ui/Application.h"
+
+// The entry point: the application object (step 1), then the start-up
+// sequence. A start-up that fails shows the fatal-error report and ends the
+// process with exit code 1; a normal end gives 0.
+int main(int argc, char** argv)
+{
+    Application app(argc, argv);
+    Q_INIT_RESOURCE(assets);
+    Startup startup(app);
+    try {
+        startup.build();
+    } catch (...) {
+        Startup::showFatal(std::current_exception(), QString::fromLocal8Bit(argv[0]));
+        return 1;
+    }
+    return startup.run();
+}

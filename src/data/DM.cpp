@@ -31,6 +31,8 @@ TDataModule1::~TDataModule1()
                        static_cast<Dataset*>(TableFrase), static_cast<Dataset*>(TableEco), static_cast<Dataset*>(TablePac)})
         d->close();
     Database2->close();
+    if (DataModule1 == this)
+        DataModule1 = nullptr;
 }
 
 void TDataModule1::createObjects()

@@ -227,6 +227,7 @@ void Dataset::moveBy(int distance)
     checkActive();
     checkBrowseMode();
     run(beforeScroll);
+    const bool wasBof = m_bof, wasEof = m_eof;
     if ((distance > 0 && !m_eof) || (distance < 0 && !m_bof)) {
         m_bof = m_eof = false;
         const int count = int(m_records.size());
@@ -243,7 +244,9 @@ void Dataset::moveBy(int distance)
             m_bof = m_eof = true;
         const bool moved = target != m_current;
         m_current = target;
-        if (moved)
+        // Running past an end moves nothing but changes BOF or EOF, which
+        // the navigators show.
+        if (moved || m_bof != wasBof || m_eof != wasEof)
             notify(DataEvent::Scrolled);
     }
     run(afterScroll);
@@ -251,6 +254,14 @@ void Dataset::moveBy(int distance)
 
 void Dataset::setCurrentRow(int row)
 {
+    checkActive();
+    // Ending the pending edit may drop an untouched new record and shift the
+    // rows after it: find the wanted record again by its identity.
+    const QVariantList wanted = row >= 0 && row < int(m_records.size()) ? m_records[row].identity : QVariantList();
+    checkBrowseMode();
+    if (const int found = findIdentity(wanted); found >= 0)
+        row = found;
+    row = std::clamp(row, 0, int(m_records.size()) - 1);
     if (row != m_current)
         moveBy(row - m_current);
 }
@@ -432,7 +443,7 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, LocateOpti
     const Field* field = fieldByName(fieldName);
     for (int i = 0; i < int(m_records.size()); ++i) {
         if (matches(*field, m_records[i].values.value(field->index()), value, options)) {
-            const bool moved = i != m_current;
+            const bool moved = i != m_current || m_bof || m_eof;
             m_current = i;
             m_bof = m_eof = false;
             if (moved)

@@ -42,7 +42,7 @@ std::vector<engine::Record> Query::readRecords()
 {
     const engine::Snapshot result =
         databaseNamed(m_databaseName).query(m_sql, m_paramCheck ? m_params : QVariantList());
-    if (!m_declared) {
+    if (!m_declared && !sameColumns(result)) {
         clearFields();
         for (int c = 0; c < result.columns.size(); ++c) {
             FieldType type = FieldType::String;
@@ -57,7 +57,7 @@ std::vector<engine::Record> Query::readRecords()
     // Declared fields take the column of their name, converted to their type.
     std::vector<int> source;
     for (Field* f : fields())
-        source.push_back(int(result.columns.indexOf(f->fieldName())));
+        source.push_back(columnOf(result, f->fieldName()));
     std::vector<engine::Record> records;
     records.reserve(result.rows.size());
     for (const auto& row : result.rows) {
@@ -69,6 +69,26 @@ std::vector<engine::Record> Query::readRecords()
         records.push_back(std::move(record));
     }
     return records;
+}
+
+int Query::columnOf(const engine::Snapshot& result, const QString& name)
+{
+    for (int c = 0; c < result.columns.size(); ++c)
+        if (result.columns[c].compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
+}
+
+// Whether the result has the columns the fields were made for, so that a
+// re-read keeps the field objects others may hold.
+bool Query::sameColumns(const engine::Snapshot& result) const
+{
+    if (fields().empty() || int(fields().size()) != result.columns.size())
+        return false;
+    for (int c = 0; c < result.columns.size(); ++c)
+        if (fields()[c]->fieldName() != result.columns[c])
+            return false;
+    return true;
 }
 
 void Query::afterClose()

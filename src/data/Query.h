@@ -30,6 +30,9 @@ protected:
     void afterClose() override;
 
 private:
+    static int columnOf(const engine::Snapshot& result, const QString& name);
+    bool sameColumns(const engine::Snapshot& result) const;
+
     QString m_databaseName;
     QString m_sql;
     bool m_paramCheck = true;

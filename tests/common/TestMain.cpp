@@ -45,6 +45,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     Application app(argc, argv);
+    Q_INIT_RESOURCE(assets);
     app.setTitle("Velunor");
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Portugal));
 

@@ -1,12 +1,27 @@
 #include "platform/ui/Fonts.h"
 
+#include <QFontDatabase>
 #include <QStringList>
 #include <cmath>
 
+namespace {
+
+// The first installed face of `wanted`, then of the metric-compatible ones:
+// asking for a missing face would get whatever the font configuration
+// substitutes, often a much wider one.
+QString installedFace(const QString& wanted)
+{
+    for (const QString& family : {wanted, QString("Liberation Sans"), QString("Arial"), QString("DejaVu Sans")})
+        if (QFontDatabase::hasFamily(family))
+            return family;
+    return wanted;
+}
+
+} // namespace
+
 QFont faceFont(const QString& family, int pixelSize, bool bold)
 {
-    QFont font;
-    font.setFamilies(QStringList{family, "Liberation Sans", "Arial", "DejaVu Sans"});
+    QFont font(installedFace(family));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     font.setBold(bold);

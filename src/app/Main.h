@@ -1,0 +1,122 @@
+#pragma once
+
+#include "data/controls/DBNavigator.h"
+
+#include <QMainWindow>
+#include <QTextCharFormat>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPrintDialog;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class DBEdit;
+class DBLookupComboBox;
+class DBRichEdit;
+class Dataset;
+
+// The main window: menus, the tool bar with the patient navigator, the status
+// bar with the hint display and the left-tabbed pages "Pacientes" (the patient
+// and exam panes, the report editor) and "Modelos de Relatório".
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- menus ---
+    QMenu* FileMenu;
+    QAction* FileNewItem;
+    QAction* PesquisarExamespordia1;
+    QAction* NovoPaciente1;
+    QAction* NovoExame1;
+    QAction* FilePrintItem;
+    QAction* VerAntes1;
+    QAction* FilePrintSetupItem;
+    QAction* FileExitItem;
+    QMenu* Ver1;
+    QAction* Pacientes1;
+    QAction* Frases1;
+    QAction* Concluses1;
+    QMenu* Ajuda1;
+    QAction* Acercade1;
+    QAction* Ajuda2;
+    QMenu* PopupMenu1;
+    QAction* inserirFrases1;
+    QAction* InserirConcluses1;
+
+    // --- tool bar and status bar ---
+    QToolBar* ToolBar1;
+    QToolButton* BotaoPsq;
+    QToolButton* ToolButton5;
+    QToolButton* ToolButton8;
+    QToolButton* BotaoPrn;
+    QToolButton* ToolButton6;
+    DBNavigator* DBNavigator1;
+    QLabel* StatusPanels[4];
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QPrintDialog* PrintDialog = nullptr;
+
+    // --- the patient and exam panes ---
+    QGroupBox* GroupBox1;
+    QGroupBox* GroupBox2;
+    DBEdit* DBEdit1;
+    DBEdit* DBEdit3;
+    DBEdit* DBEdit4;
+    DBEdit* DBEdit5;
+    DBEdit* DBEdit6;
+    DBEdit* DBEdit8;
+    DBLookupComboBox* DBLookupComboBox1;
+    DBLookupComboBox* DBLookupComboBox2;
+    QLabel* Label71;
+    DBNavigator* DBNavigator2;
+    QTabWidget* PageControl2;
+    QWidget* TabSheet7;
+
+    // --- commands of the frame ---
+    void ShowHint(const QString& hint);
+    void BotaoPsqClick(QObject* sender);
+    void FileNewItemClick();
+    void PesquisarExamespordia1Click();
+    void ToolButton8Click();
+    void BotaoPrnClick(QObject* sender);
+    void FilePrintItemClick();
+    void VerAntes1Click();
+    void FilePrintSetupItemClick();
+    void NovoExame1Click();
+    void DBNavigator1Click(DBNavigator::Button button);
+    void Acercade1Click();
+    void Ajuda2Click();
+    void FileExitItemClick();
+
+    // --- the panes ---
+    void DBEdit1Enter(QWidget* sender);
+    void DBEdit1Exit(QWidget* sender);
+    void Label71Click(QObject* sender);
+    void PageControl2Change();
+
+    // Records of the store still being edited or inserted with changes.
+    QList<Dataset*> pendingChanges() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void createPages();
+    void buildPatientPage(QWidget* page);
+    bool settlePendingChanges();
+    bool m_placed = false;
+};
+
+// The program-wide reference to the main window.
+extern TMainForm* MainForm;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class DataSource;
+class QKeyEvent;
+class QObject;
+
+// Small pieces every data-aware control needs.
+namespace controls {
+
+// Whether a key press would change an edit's text: a typed character,
+// deleting, cutting, pasting; in a multi-line edit also Enter and, unless
+// `tabChangesFocus`, Tab.
+bool changesText(const QKeyEvent* event, bool multiLine, bool tabChangesFocus = true);
+
+// Whether a key press types printable characters.
+bool typesCharacters(const QKeyEvent* event);
+
+// Binds to the data source that `path` names ("DataModule1.DataSourcePac"),
+// now or as soon as its owner is built; a path naming nothing stays unbound.
+void bindDataSource(QObject* context, const QString& path, std::function<void(DataSource*)> connect);
+
+// Runs what a user's key or click asked for. An error it raises ends that
+// action and is shown as the event loop would show it (nothing for a silent
+// abort); Qt's frames above never see it. Returns whether it completed.
+bool runReported(const std::function<void()>& action);
+
+} // namespace controls
