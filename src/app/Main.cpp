@@ -2,6 +2,7 @@
 
 #include "app/acerca.h"
 #include "data/DM.h"
+#include "data/controls/ControlSupport.h"
 #include "data/controls/DBEdit.h"
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
@@ -128,15 +129,19 @@ void TMainForm::createMenus()
     for (QMenu* menu : {FileMenu, Ver1, Ajuda1, PopupMenu1})
         Application::instance()->watchMenu(menu);
 
-    connect(FileNewItem, &QAction::triggered, this, &TMainForm::FileNewItemClick);
-    connect(PesquisarExamespordia1, &QAction::triggered, this, &TMainForm::PesquisarExamespordia1Click);
-    connect(NovoExame1, &QAction::triggered, this, &TMainForm::NovoExame1Click);
-    connect(FilePrintItem, &QAction::triggered, this, &TMainForm::FilePrintItemClick);
-    connect(VerAntes1, &QAction::triggered, this, &TMainForm::VerAntes1Click);
-    connect(FilePrintSetupItem, &QAction::triggered, this, &TMainForm::FilePrintSetupItemClick);
-    connect(FileExitItem, &QAction::triggered, this, &TMainForm::FileExitItemClick);
-    connect(Acercade1, &QAction::triggered, this, &TMainForm::Acercade1Click);
-    connect(Ajuda2, &QAction::triggered, this, &TMainForm::Ajuda2Click);
+    // A command's error ends it and shows in the error box.
+    auto command = [this](QAction* action, void (TMainForm::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { controls::runReported([&] { (this->*handler)(); }); });
+    };
+    command(FileNewItem, &TMainForm::FileNewItemClick);
+    command(PesquisarExamespordia1, &TMainForm::PesquisarExamespordia1Click);
+    command(NovoExame1, &TMainForm::NovoExame1Click);
+    command(FilePrintItem, &TMainForm::FilePrintItemClick);
+    command(VerAntes1, &TMainForm::VerAntes1Click);
+    command(FilePrintSetupItem, &TMainForm::FilePrintSetupItemClick);
+    command(FileExitItem, &TMainForm::FileExitItemClick);
+    command(Acercade1, &TMainForm::Acercade1Click);
+    command(Ajuda2, &TMainForm::Ajuda2Click);
 }
 
 void TMainForm::createToolBar()
@@ -191,11 +196,14 @@ void TMainForm::createToolBar()
     DBNavigator1->setDataSourceName("DataModule1.DataSourcePac");
     ToolBar1->addWidget(DBNavigator1);
 
-    connect(BotaoPsq, &QToolButton::clicked, this, [this] { BotaoPsqClick(BotaoPsq); });
-    connect(ToolButton5, &QToolButton::clicked, this, [this] { BotaoPsqClick(ToolButton5); });
-    connect(ToolButton8, &QToolButton::clicked, this, &TMainForm::ToolButton8Click);
-    connect(BotaoPrn, &QToolButton::clicked, this, [this] { BotaoPrnClick(BotaoPrn); });
-    connect(ToolButton6, &QToolButton::clicked, this, [this] { BotaoPrnClick(ToolButton6); });
+    auto click = [this](QToolButton* button, std::function<void()> handler) {
+        connect(button, &QToolButton::clicked, this, [handler] { controls::runReported(handler); });
+    };
+    click(BotaoPsq, [this] { BotaoPsqClick(BotaoPsq); });
+    click(ToolButton5, [this] { BotaoPsqClick(ToolButton5); });
+    click(ToolButton8, [this] { ToolButton8Click(); });
+    click(BotaoPrn, [this] { BotaoPrnClick(BotaoPrn); });
+    click(ToolButton6, [this] { BotaoPrnClick(ToolButton6); });
     connect(DBNavigator1, &DBNavigator::clicked, this, &TMainForm::DBNavigator1Click);
 }
 

@@ -78,6 +78,16 @@ public:
     QTabWidget* PageControl2;
     QWidget* TabSheet7;
 
+    // --- the report editor ---
+    QToolBar* ToolBar2;
+    QToolButton* ToolButton10; // bold
+    QToolButton* ToolButton12; // underline
+    QToolButton* ToolButton14; // italic
+    DBRichEdit* Editor;
+    // The held character format: Arial 13 pixels in the window-text colour;
+    // only its style changes, through the three toggle buttons.
+    QTextCharFormat FormatFont;
+
     // --- commands of the frame ---
     void ShowHint(const QString& hint);
     void BotaoPsqClick(QObject* sender);
@@ -100,6 +110,12 @@ public:
     void Label71Click(QObject* sender);
     void PageControl2Change();
 
+    // --- the report editor ---
+    void ToolButton10Click(QObject* sender);
+    void ResetFormatButtons();
+    void DBLookupComboBox2CloseUp();
+    void inserirFrases1Click(QObject* sender);
+
     // Records of the store still being edited or inserted with changes.
     QList<Dataset*> pendingChanges() const;
 
@@ -114,6 +130,7 @@ private:
     void createStatusBar();
     void createPages();
     void buildPatientPage(QWidget* page);
+    void buildReportPage(QWidget* page);
     bool settlePendingChanges();
     bool m_placed = false;
 };

@@ -6,6 +6,7 @@
 #include "data/DM.h"
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBLookupComboBox.h"
+#include "data/controls/DBRichEdit.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/Tag.h"
@@ -177,6 +178,7 @@ void TMainForm::buildPatientPage(QWidget* page)
     TabSheet7->setObjectName("TabSheet7");
     PageControl2->addTab(TabSheet7, QString::fromUtf8("Relatório"));
     layout->addWidget(PageControl2, 1);
+    buildReportPage(TabSheet7);
     connect(PageControl2, &QTabWidget::currentChanged, this, &TMainForm::PageControl2Change);
 
     // The Tab key: name, birth date, weight, height, exam date, doctor, type.
@@ -186,6 +188,7 @@ void TMainForm::buildPatientPage(QWidget* page)
     QWidget::setTabOrder(DBEdit6, DBEdit8);
     QWidget::setTabOrder(DBEdit8, DBLookupComboBox1);
     QWidget::setTabOrder(DBLookupComboBox1, DBLookupComboBox2);
+    QWidget::setTabOrder(DBLookupComboBox2, Editor);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
@@ -234,6 +237,6 @@ void TMainForm::Label71Click(QObject* sender)
 
 void TMainForm::PageControl2Change()
 {
-    if (PageControl2->currentWidget() == TabSheet7 && TabSheet7->focusProxy())
-        TabSheet7->focusProxy()->setFocus();
+    if (PageControl2->currentWidget() == TabSheet7)
+        Editor->setFocus();
 }

@@ -6,6 +6,21 @@
 #include <QTest>
 #include <QTimer>
 
+namespace {
+
+QMessageBox::ButtonRole roleOf(QMessageBox::StandardButton button)
+{
+    switch (button) {
+    case QMessageBox::Yes: return QMessageBox::YesRole;
+    case QMessageBox::No: return QMessageBox::NoRole;
+    case QMessageBox::Cancel: return QMessageBox::RejectRole;
+    case QMessageBox::Ok: return QMessageBox::AcceptRole;
+    default: return QMessageBox::InvalidRole;
+    }
+}
+
+} // namespace
+
 QStringList answerBoxes(const std::function<void()>& action, QList<QMessageBox::StandardButton> answers)
 {
     QStringList texts;
@@ -19,6 +34,10 @@ QStringList answerBoxes(const std::function<void()>& action, QList<QMessageBox::
         texts << box->text();
         const QMessageBox::StandardButton answer = answers.isEmpty() ? QMessageBox::NoButton : answers.takeFirst();
         QAbstractButton* button = answer != QMessageBox::NoButton ? box->button(answer) : nullptr;
+        // Boxes with buttons of their own ("Sim", "&Yes") answer by the role.
+        for (QAbstractButton* b : box->buttons())
+            if (!button && answer != QMessageBox::NoButton && box->buttonRole(b) == roleOf(answer))
+                button = b;
         if (!button)
             button = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
         QPointer<QMessageBox> guard(box);

@@ -1,0 +1,172 @@
+// The page "Relatório": the report editor over the exam's Eco1, its format
+// bar with the bold, underline and italic toggles and the held format, the
+// seeding of the report from the exam type's template, and the commands that
+// open the phrase picker and the standard conclusions.
+
+#include "app/Main.h"
+#include "data/DM.h"
+#include "data/controls/ControlSupport.h"
+#include "data/controls/DBLookupComboBox.h"
+#include "data/controls/DBRichEdit.h"
+#include "insertion/UnitConc.h"
+#include "insertion/frase.h"
+#include "platform/engine/EngineError.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Fonts.h"
+#include "platform/ui/Tag.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QToolButton* toggle(QToolBar* bar, const char* name, int tag, const QString& hint, const char* picture)
+{
+    auto* b = new QToolButton(bar);
+    b->setObjectName(name);
+    b->setCheckable(true);
+    b->setAutoRaise(true);
+    b->setToolTip(hint);
+    b->setIcon(QIcon(picture));
+    b->setFocusPolicy(Qt::NoFocus);
+    setTag(b, tag);
+    bar->addWidget(b);
+    return b;
+}
+
+void gap(QToolBar* bar, const char* name)
+{
+    auto* space = new QWidget(bar);
+    space->setObjectName(name);
+    space->setFixedWidth(8);
+    bar->addWidget(space);
+}
+
+// The toolkit's confirmation box: "Confirm", "&Yes" and "&No".
+bool confirm(QWidget* parent, const QString& question)
+{
+    QMessageBox box(QMessageBox::Question, "Confirm", question, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton("&Yes", QMessageBox::YesRole);
+    box.addButton("&No", QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+} // namespace
+
+void TMainForm::buildReportPage(QWidget* page)
+{
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    ToolBar2 = new QToolBar(page);
+    ToolBar2->setObjectName("ToolBar2");
+    ToolBar2->setFixedHeight(26);
+    ToolBar2->setIconSize(QSize(16, 16));
+    ToolBar2->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    gap(ToolBar2, "ToolButton15");
+    ToolButton10 = toggle(ToolBar2, "ToolButton10", 1, "negrito", ":/assets/fmt_bold.png");
+    gap(ToolBar2, "ToolButton11");
+    ToolButton12 = toggle(ToolBar2, "ToolButton12", 2, "sublinhado", ":/assets/fmt_underline.png");
+    gap(ToolBar2, "ToolButton13");
+    ToolButton14 = toggle(ToolBar2, "ToolButton14", 3, QString::fromUtf8("itálico"), ":/assets/fmt_italic.png");
+    layout->addWidget(ToolBar2);
+
+    // Arial at 13 pixels is 10 points on a 96-dots-per-inch screen.
+    const QFont arial = faceFont("Arial", 13);
+    FormatFont.setFont(arial);
+    FormatFont.setFontFamilies(QStringList{"Arial"});
+    FormatFont.setForeground(QColor(Qt::black));
+
+    Editor = new DBRichEdit(page);
+    Editor->setObjectName("Editor");
+    Editor->setDefaultFormat(arial, Qt::black);
+    QPalette p = Editor->palette();
+    p.setColor(QPalette::Base, QColor(255, 255, 189));
+    Editor->setPalette(p);
+    Editor->setToolTip(QString::fromUtf8("Botão da Direita para frases/conclusões"));
+    Editor->setContextMenuPolicy(Qt::CustomContextMenu);
+    Editor->setDataSourceName("DataModule1.DataSourceEco");
+    Editor->setDataField("Eco1");
+    layout->addWidget(Editor, 1);
+    TabSheet7->setFocusProxy(Editor);
+
+    connect(Editor, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(Editor->mapToGlobal(at)); });
+    for (QToolButton* b : {ToolButton10, ToolButton12, ToolButton14})
+        connect(b, &QToolButton::clicked, this, [this, b] { ToolButton10Click(b); });
+    connect(DBLookupComboBox2, &DBLookupComboBox::closeUp, this,
+            [this] { controls::runReported([this] { DBLookupComboBox2CloseUp(); }); });
+    for (QAction* a : {Frases1, Concluses1, inserirFrases1, InserirConcluses1})
+        connect(a, &QAction::triggered, this, [this, a] { controls::runReported([this, a] { inserirFrases1Click(a); }); });
+    // The data module comes later at start-up: saving an exam releases the buttons.
+    Application::instance()->bindByName(this, "DataModule1", [this](QObject* dm) {
+        connect(static_cast<TDataModule1*>(dm), &TDataModule1::examPosted, this, &TMainForm::ResetFormatButtons);
+    });
+}
+
+// Adds or removes the button's style in the held format, leaving the other
+// two as they are held whatever their buttons show, and applies the whole
+// held format (face, size, colour, style) to the selection or the caret.
+void TMainForm::ToolButton10Click(QObject* sender)
+{
+    const bool on = static_cast<QToolButton*>(sender)->isChecked();
+    switch (tagOf(sender)) {
+    case 1: FormatFont.setFontWeight(on ? QFont::Bold : QFont::Normal); break;
+    case 2: FormatFont.setFontUnderline(on); break;
+    case 3: FormatFont.setFontItalic(on); break;
+    default: return;
+    }
+    FormatFont.setFontStrikeOut(false);
+    Editor->applyCharFormat(FormatFont);
+}
+
+void TMainForm::ResetFormatButtons()
+{
+    for (QToolButton* b : {ToolButton10, ToolButton12, ToolButton14})
+        b->setChecked(false);
+}
+
+// When the exam-type list closes, the report takes the template of the type
+// the list stands on: at once when the report is empty, after a question
+// otherwise. The template goes into the exam's field; the editor shows it.
+void TMainForm::DBLookupComboBox2CloseUp()
+{
+    Dataset* exams = DataModule1->TableEco;
+    const QString templ = DataModule1->TableTipoExRelatorio->asString();
+    if (!exams->editing() && exams->isEmpty()) {
+        // There is no exam to write into.
+        if (!templ.isEmpty())
+            throw engine::EngineError("Stream write error");
+        return;
+    }
+    if (!DataModule1->TableEcoEco1->asString().isEmpty()
+        && !confirm(this, QString::fromUtf8("Deseja sobrepôr o modelo seleccionado ?")))
+        return;
+    DataModule1->TableEcoEco1->setValue(templ);
+}
+
+// "Inserir Frase" / "Inserir Conclusão": from the main window the exam is
+// first put into editing, as the exam navigator's Edit does (a locked exam
+// ends the command there); then the picker of the sender's tag shows.
+void TMainForm::inserirFrases1Click(QObject* sender)
+{
+    if (QApplication::activeWindow() == this)
+        DBNavigator2->click(DBNavigator::Edit);
+    QWidget* window = tagOf(sender) == 1 ? static_cast<QWidget*>(Form1)
+                    : tagOf(sender) == 2 ? static_cast<QWidget*>(FormConc)
+                                         : nullptr;
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}

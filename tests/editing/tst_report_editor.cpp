@@ -1,0 +1,308 @@
+#include "app/Main.h"
+#include "app/Startup.h"
+#include "common/Dialogs.h"
+#include "common/TestMain.h"
+#include "common/TestStore.h"
+#include "data/Clock.h"
+#include "data/DM.h"
+#include "data/controls/ControlSupport.h"
+#include "data/controls/DBEdit.h"
+#include "data/controls/DBLookupComboBox.h"
+#include "data/controls/DBRichEdit.h"
+#include "insertion/UnitConc.h"
+#include "insertion/frase.h"
+#include "platform/engine/Values.h"
+#include "platform/richtext/Rtf.h"
+#include "platform/ui/Application.h"
+#include "search/Pesqt2.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QTest>
+#include <QTextBlock>
+#include <QToolButton>
+
+using engine::values::wallClock;
+
+// The report editor of the main window on a real store: editing rules,
+// the stored form of the report, the format bar, the template seeding and
+// the commands that open the pickers.
+class TestReportEditor : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestStore> store;
+    const QDate today{2026, 12, 9};
+    TDataModule1* dm = nullptr;
+    int ticks = 0;
+
+    // A clock on `day` that moves on a millisecond at every reading, as
+    // exams of one patient need distinct creation moments.
+    void setToday(const QDate& day)
+    {
+        clock_::set([this, day] { return wallClock(day, QTime(9, 15)).addMSecs(ticks++); });
+    }
+
+    // A patient with one exam made `daysAgo` days before today, with `report`.
+    void addPatientWithExam(const QString& name, int daysAgo, const QVariant& report)
+    {
+        setToday(today.addDays(-daysAgo));
+        dm->TablePac->insert();
+        dm->TablePacNOME->setValue(name);
+        dm->TablePac->post();
+        dm->TableEco->insert();
+        dm->TableEcoEco1->setValue(report);
+        dm->TableEco->post();
+        setToday(today);
+    }
+
+    // The current exam's report as the store holds it.
+    QString storedReport()
+    {
+        auto db = store->connect("CHECK");
+        const auto r = db->query("select eco1 from eco where codigopaciente = :p and codigoexame = :e",
+                                 {dm->TableEcoCodigoPaciente->value(), dm->TableEcoCodigoExame->value()});
+        return r.rows.empty() ? QString() : r.rows.front().front().toString();
+    }
+
+    // Types text as keys (accented letters too, which QTest::keyClicks refuses).
+    void typeIntoEditor(const QString& text)
+    {
+        MainForm->Editor->setFocus();
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, c == '\t' ? Qt::Key_Tab : 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(MainForm->Editor, &press);
+        }
+    }
+
+    void chooseType(int row, QList<QMessageBox::StandardButton> answers, QStringList* boxes)
+    {
+        *boxes = answerBoxes(
+            [&] {
+                MainForm->DBLookupComboBox2->setFocus();
+                controls::runReported([&] { MainForm->DBLookupComboBox2->dropDown(); });
+                dm->TableTipoEx->setCurrentRow(row);
+                controls::runReported([&] { MainForm->DBLookupComboBox2->closeList(true); });
+            },
+            answers);
+    }
+
+private slots:
+    void init()
+    {
+        store = std::make_unique<TestStore>();
+        store->createTables();
+        {
+            auto db = store->connect("SEED");
+            db->execute("insert into tipoexame (tipo, relatorio) values ('Transtorácico', 'Situs solitus.\tNormal.'), "
+                        "('Fetal', 'Feto único.')");
+        }
+        Startup startup(*Application::instance());
+        answerBoxes([&] { startup.build(); });
+        dm = DataModule1;
+        MainForm->show();
+        QVERIFY(QTest::qWaitForWindowExposed(MainForm));
+        MainForm->activateWindow();
+        setToday(today);
+    }
+
+    void cleanup()
+    {
+        clock_::set({});
+        Application::instance()->destroyComponents();
+        store.reset();
+    }
+
+    void theEditorTakesChangesOnlyWhileTheExamIsEdited()
+    {
+        addPatientWithExam("ANA", 0, QVariant());
+        typeIntoEditor("xyz");
+        QCOMPARE(MainForm->Editor->toPlainText(), QString());
+        QApplication::clipboard()->setText("colado");
+        MainForm->Editor->pasteFromClipboard();
+        QCOMPARE(MainForm->Editor->toPlainText(), QString());
+
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        typeIntoEditor("Sem alterações.");
+        QApplication::clipboard()->setText(" Colado\tcom tab.");
+        MainForm->Editor->pasteFromClipboard();
+        MainForm->DBNavigator2->click(DBNavigator::Post);
+        const QString stored = storedReport();
+        QVERIFY2(richtext::isRtf(stored), qPrintable(stored));
+        QTextDocument doc;
+        richtext::load(&doc, stored);
+        QCOMPARE(doc.toPlainText(), QString::fromUtf8("Sem alterações. Colado\tcom tab."));
+    }
+
+    void anUntouchedReportIsNotWrittenBack()
+    {
+        addPatientWithExam("ANA", 0, "Texto simples de um modelo.");
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        dm->TableEcoPeso->setValue(3100);
+        MainForm->Editor->setFocus();
+        MainForm->DBEdit1->setFocus(); // leaving the editor changes nothing
+        MainForm->DBNavigator2->click(DBNavigator::Post);
+        QCOMPARE(storedReport(), QString("Texto simples de um modelo."));
+        QCOMPARE(MainForm->Editor->toPlainText(), QString("Texto simples de um modelo."));
+    }
+
+    void aFormattedReportComesBackAsItWasWritten()
+    {
+        addPatientWithExam("ANA", 0, QVariant());
+        addPatientWithExam("RUI", 0, QVariant());
+        dm->TablePac->first();
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        typeIntoEditor("Normal ");
+        QTest::mouseClick(MainForm->ToolButton10, Qt::LeftButton);
+        typeIntoEditor("CIV");
+        QTest::mouseClick(MainForm->ToolButton10, Qt::LeftButton);
+        typeIntoEditor(" pequena.");
+        MainForm->DBNavigator2->click(DBNavigator::Post);
+        dm->TablePac->next();
+        QCOMPARE(MainForm->Editor->toPlainText(), QString());
+        dm->TablePac->prior();
+        const QTextBlock block = MainForm->Editor->document()->firstBlock();
+        QCOMPARE(block.text(), QString("Normal CIV pequena."));
+        QStringList bold;
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().fontWeight() >= QFont::Bold)
+                bold << it.fragment().text();
+        QCOMPARE(bold, QStringList{"CIV"});
+    }
+
+    void savingReleasesTheButtonsButTheHeldFormatKeepsItsStyle()
+    {
+        addPatientWithExam("ANA", 0, QVariant());
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        QTest::mouseClick(MainForm->ToolButton10, Qt::LeftButton);
+        typeIntoEditor("negrito");
+        MainForm->DBNavigator2->click(DBNavigator::Post);
+        for (QToolButton* b : {MainForm->ToolButton10, MainForm->ToolButton12, MainForm->ToolButton14})
+            QVERIFY(!b->isChecked());
+        // Italic now applies bold italic: the held format still holds bold.
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        QTest::mouseClick(MainForm->ToolButton14, Qt::LeftButton);
+        QVERIFY(MainForm->FormatFont.fontItalic());
+        QCOMPARE(MainForm->FormatFont.fontWeight(), int(QFont::Bold));
+        QCOMPARE(MainForm->Editor->currentCharFormat().fontWeight(), int(QFont::Bold));
+        // pressing Bold twice clears it
+        QTest::mouseClick(MainForm->ToolButton10, Qt::LeftButton);
+        QTest::mouseClick(MainForm->ToolButton10, Qt::LeftButton);
+        QCOMPARE(MainForm->FormatFont.fontWeight(), int(QFont::Normal));
+        QVERIFY(MainForm->FormatFont.fontItalic());
+    }
+
+    void aFormatButtonAppliesTheWholeHeldFormatToTheSelection()
+    {
+        addPatientWithExam("ANA", 0, QVariant());
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        QTextCursor c(MainForm->Editor->document());
+        QTextCharFormat courier;
+        courier.setFontFamilies(QStringList{"Courier New"});
+        courier.setFontPointSize(20);
+        courier.setFontStrikeOut(true);
+        c.insertText("grande", courier);
+        c.select(QTextCursor::Document);
+        MainForm->Editor->setTextCursor(c);
+        QTest::mouseClick(MainForm->ToolButton12, Qt::LeftButton);
+        const QTextCharFormat f = MainForm->Editor->document()->firstBlock().begin().fragment().charFormat();
+        QVERIFY(f.fontUnderline());
+        QVERIFY(!f.fontStrikeOut());
+        QCOMPARE(f.fontFamilies().toStringList().value(0), QString("Arial"));
+    }
+
+    void choosingATypeSeedsTheReport()
+    {
+        // a new exam with an empty report takes the template without a question
+        addPatientWithExam("ANA", 0, QVariant());
+        dm->TableEco->insert();
+        QStringList boxes;
+        chooseType(0, {}, &boxes);
+        QCOMPARE(boxes, QStringList());
+        QCOMPARE(dm->TableEcoEco1->asString(), QString("Situs solitus.\tNormal."));
+        QCOMPARE(MainForm->Editor->toPlainText(), QString("Situs solitus.\tNormal."));
+        QCOMPARE(dm->TableEcoModoD->asString(), dm->TableTipoExId->asString());
+
+        // a report present: No keeps it, Yes replaces all of it
+        chooseType(1, {QMessageBox::No}, &boxes);
+        QCOMPARE(boxes, QStringList{QString::fromUtf8("Deseja sobrepôr o modelo seleccionado ?")});
+        QCOMPARE(dm->TableEcoEco1->asString(), QString("Situs solitus.\tNormal."));
+        chooseType(1, {QMessageBox::Yes}, &boxes);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(dm->TableEcoEco1->asString(), QString::fromUtf8("Feto único."));
+
+        // dismissed with Escape: still asked, the highlighted type's template
+        boxes = answerBoxes(
+            [&] {
+                MainForm->DBLookupComboBox2->dropDown();
+                dm->TableTipoEx->setCurrentRow(0);
+                MainForm->DBLookupComboBox2->closeList(false);
+            },
+            {QMessageBox::Yes});
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(dm->TableEcoEco1->asString(), QString("Situs solitus.\tNormal."));
+
+        // saved as the plain text until the report is next edited and saved
+        dm->TableEco->post();
+        QCOMPARE(storedReport(), QString("Situs solitus.\tNormal."));
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        typeIntoEditor("!");
+        dm->TableEco->post();
+        QVERIFY(richtext::isRtf(storedReport()));
+    }
+
+    void seedingWithoutAnExamBeingEditedFails()
+    {
+        addPatientWithExam("ANA", 0, "Relatório.");
+        QStringList boxes;
+        chooseType(0, {QMessageBox::Yes}, &boxes);
+        QCOMPARE(boxes, (QStringList{QString::fromUtf8("Deseja sobrepôr o modelo seleccionado ?"),
+                                     "TableEco: Dataset not in edit or insert mode."}));
+        QCOMPARE(storedReport(), QString::fromUtf8("Relatório."));
+
+        dm->TablePac->insert();
+        dm->TablePacNOME->setValue("SEM EXAMES");
+        dm->TablePac->post();
+        chooseType(0, {}, &boxes);
+        QCOMPARE(boxes, QStringList{"Stream write error."});
+    }
+
+    void insertingAPhraseFirstPutsTheExamIntoEditing()
+    {
+        addPatientWithExam("ANTIGO", 2, "Relatório antigo.");
+        QStringList boxes = answerBoxes([&] { MainForm->inserirFrases1->trigger(); });
+        QCOMPARE(boxes, QStringList{QString::fromUtf8("ATENÇÃO: este EXAME não pode ser alterado!")});
+        QVERIFY(!Form1->isVisible());
+        QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
+
+        addPatientWithExam("ONTEM", 1, QVariant());
+        MainForm->activateWindow();
+        QApplication::setActiveWindow(MainForm);
+        MainForm->inserirFrases1->trigger();
+        QCOMPARE(dm->TableEco->state(), DataSetState::Edit);
+        QVERIFY(Form1->isVisible());
+        dm->TableEco->cancel();
+        Form1->hide();
+
+        // a patient without exams gets a new exam, and the conclusions show
+        dm->TablePac->insert();
+        dm->TablePacNOME->setValue("NOVO");
+        dm->TablePac->post();
+        QApplication::setActiveWindow(MainForm);
+        MainForm->InserirConcluses1->trigger();
+        QCOMPARE(dm->TableEco->state(), DataSetState::Insert);
+        QVERIFY(FormConc->isVisible());
+        dm->TableEco->cancel();
+        FormConc->hide();
+
+        // from another window the phrases show without editing the exam
+        FormT2Pesq->show();
+        QApplication::setActiveWindow(FormT2Pesq);
+        MainForm->Frases1->trigger();
+        QVERIFY(Form1->isVisible());
+        QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
+    }
+};
+
+VELUNOR_TEST(TestReportEditor)
+#include "tst_report_editor.moc"
