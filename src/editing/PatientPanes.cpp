@@ -82,9 +82,10 @@ void TMainForm::buildPatientPage(QWidget* page)
     auto* divider = new QFrame(GroupBox1);
     divider->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     divider->setGeometry(439, 10, 2, 46);
-    QLabel* examData = caption(GroupBox1, "Dados do Exame", 444, 16);
+    QLabel* examData = caption(GroupBox1, "Dados do Exame", 443, 14);
     examData->setWordWrap(true);
-    examData->setFixedSize(40, 30);
+    examData->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    examData->setFixedSize(45, 40);
     QPalette grey = examData->palette();
     grey.setColor(QPalette::WindowText, Qt::gray);
     examData->setPalette(grey);

@@ -80,10 +80,12 @@ void TMainForm::buildReportPage(QWidget* page)
     ToolButton14 = toggle(ToolBar2, "ToolButton14", 3, QString::fromUtf8("itálico"), ":/assets/fmt_italic.png");
     layout->addWidget(ToolBar2);
 
-    // Arial at 13 pixels is 10 points on a 96-dots-per-inch screen.
-    const QFont arial = faceFont("Arial", 13);
+    // Arial at 13 pixels is 10 points on a 96-dots-per-inch screen. The face
+    // keeps its name (the stored report says Arial) even where the system
+    // shows it in a metric-compatible face.
+    QFont arial("Arial");
+    arial.setPixelSize(13);
     FormatFont.setFont(arial);
-    FormatFont.setFontFamilies(QStringList{"Arial"});
     FormatFont.setForeground(QColor(Qt::black));
 
     Editor = new DBRichEdit(page);

@@ -250,7 +250,8 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
                     date = today;
                 const QDateTime stamp = engine::values::wallClock(date, QTime(8 + pick(11), pick(60), pick(60), pick(1000)).addMSecs(e));
                 const int months = unborn ? -1 : int(qAbs(double(birth.date().daysTo(date))) / 30.4375);
-                const int type = unborn ? 1 + (chance(20) ? 2 : 0) : (chance(70) ? 0 : 3 + pick(2) * (chance(20) ? 1 : 0));
+                // Fetal exams for the unborn, the others mostly transthoracic.
+                const int type = unborn ? (chance(80) ? 1 : 2) : (chance(70) ? 0 : 3 + pick(2));
                 const int doctor = chance(5) ? 0 : (chance(5) ? 4 : 1 + pick(3));
                 QVariant report;
                 if (small || nf <= 1000) {
@@ -258,8 +259,7 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
                     if (kind < 4)
                         report = toRtf({QString::fromUtf8(kTypes[type].name),
                                         QString::fromUtf8(kTypes[type].templ).replace('\n', ' ')
-                                            + QString::fromUtf8(kConclusions[pick(std::size(kConclusions))][0])
-                                            + "."});
+                                            + QString::fromUtf8(kConclusions[unborn ? 3 : pick(3)][0]) + "."});
                     else if (kind < 7)
                         report = QString::fromUtf8(kTypes[type].templ);
                 }
