@@ -1,0 +1,143 @@
+#include "common/TestMain.h"
+#include "common/TestStore.h"
+#include "data/Schema.h"
+#include "platform/engine/AliasRegistry.h"
+#include "platform/engine/StoredTable.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int code;
+    QString out;
+    QString err;
+};
+
+// The real admin tool, with this test's alias registry.
+Run admin(const QStringList& args)
+{
+    QProcess p;
+    p.start(VELUNOR_BINARY_DIR "/tools/admin/velunor-admin", args);
+    p.waitForFinished(120000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+// velunor-admin on real stores: what it creates, fills and checks, and what
+// it refuses.
+class TestAdmin : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestStore> store;
+
+private slots:
+    void init() { store = std::make_unique<TestStore>(); }
+    void cleanup() { store.reset(); }
+
+    void createsDemoDataAndChecksIt()
+    {
+        const Run demo = admin({"demo", "Dorvica2", "--patients", "30", "--exams-per-patient", "2"});
+        QVERIFY2(demo.code == 0, qPrintable(demo.err));
+        QVERIFY(demo.out.contains("30 pacientes"));
+        const Run check = admin({"check", "Dorvica2"});
+        QVERIFY2(check.code == 0, qPrintable(check.err));
+
+        auto db = store->connect("CHECK");
+        QCOMPARE(db->query("select count(*) from bddid").rows[0][0].toInt(), 30);
+        QCOMPARE(db->query("select count(*) from medico where activo = false").rows[0][0].toInt(), 1);
+        QVERIFY(db->query("select count(*) from eco where substr(eco1, 1, 6) = '{\\rtf1'").rows[0][0].toInt() > 0);
+        // every table opens as the program opens it
+        for (const auto& spec : {schema::tablePac(), schema::tableEco(), schema::tableMed(), schema::tableConc()})
+            QVERIFY(engine::StoredTable::problems(*db, spec).isEmpty());
+    }
+
+    void neverOverwritesAStoreThatHoldsData()
+    {
+        QCOMPARE(admin({"create", "Dorvica2"}).code, 0);
+        {
+            auto db = store->connect("FILL");
+            db->execute("insert into bddid (nome) values ('ANA')");
+        }
+        for (const QStringList& args : {QStringList{"create", "Dorvica2"}, QStringList{"demo", "Dorvica2"}}) {
+            const Run again = admin(args);
+            QCOMPARE(again.code, 1);
+            QVERIFY2(again.err.contains("\"Bddid.DB\" já tem registos"), qPrintable(again.err));
+        }
+        QCOMPARE(store->connect("CHECK")->query("select nome from bddid").rows.size(), size_t(1));
+    }
+
+    void checkReportsEachProblem()
+    {
+        QCOMPARE(admin({"create", "Dorvica2"}).code, 0);
+        {
+            auto db = store->connect("BREAK");
+            db->execute("drop table frase");
+            db->execute("drop index " + db->driver().ident("BDDIDEX_NO"));
+        }
+        const Run check = admin({"check", "Dorvica2"});
+        QCOMPARE(check.code, 1);
+        QVERIFY(check.err.contains("TableFrase: A tabela \"Frase.db\" não existe."));
+        QVERIFY(check.err.contains("TablePac: A tabela \"Bddid.DB\" não tem o índice BDDIDEX_NO."));
+        QVERIFY(check.err.contains("TablePesq:"));
+    }
+
+    void badInputGetsAClearMessageAndANonZeroExit()
+    {
+        Run r = admin({"check", "NaoExiste"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("'NaoExiste' não está registado"));
+
+        r = admin({"alias", "set", "Longe", "--postgres", "host=127.0.0.1 port=1 dbname=x user=y"});
+        QCOMPARE(r.code, 0);
+        r = admin({"create", "Longe"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("Alias 'Longe': não foi possível ligar ao servidor PostgreSQL 127.0.0.1:1/x"));
+
+        r = admin({"alias", "set", "Impossivel", "--sqlite", "/dev/null/velunor"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("não pode ser criado ou escrito"));
+
+        r = admin({"alias", "set", "X", "--postgres", "host=h password=segredo dbname=d"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("~/.pgpass"));
+
+        r = admin({"demo", "Dorvica2", "--patients", "muitos"});
+        QCOMPARE(r.code, 2);
+        r = admin({"frobnicate"});
+        QCOMPARE(r.code, 2);
+        QVERIFY(admin({"--help"}).out.contains("velunor-admin alias set NOME --sqlite"));
+
+        // a registry that cannot be parsed is never taken for an empty one
+        QFile file(engine::AliasRegistry::defaultPath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const QByteArray good = file.readAll();
+        file.write("\n[Sem fim\n");
+        file.close();
+        r = admin({"alias", "list"});
+        const Run removing = admin({"alias", "remove", "Dorvica2"});
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(good);
+        file.close();
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("não pode ser lido: linha"), qPrintable(r.err));
+        QCOMPARE(removing.code, 1);
+    }
+
+    void aliasesAreRegisteredListedAndRemoved()
+    {
+        Run r = admin({"alias", "set", "Outro", "--postgres", "host=db.clinic.lan port=5433 dbname=velunor user=velunor"});
+        QCOMPARE(r.code, 0);
+        r = admin({"alias", "list"});
+        QVERIFY(r.out.contains("Outro\tpostgres\tdatabase=velunor\thost=db.clinic.lan\tport=5433\tuser=velunor"));
+        QCOMPARE(admin({"alias", "remove", "Outro"}).code, 0);
+        QVERIFY(!admin({"alias", "list"}).out.contains("Outro"));
+        QCOMPARE(admin({"alias", "remove", "Outro"}).code, 1);
+    }
+};
+
+VELUNOR_TEST(TestAdmin)
+#include "tst_admin.moc"
