@@ -150,8 +150,8 @@ void TMainForm::createToolBar()
     ToolBar1->setObjectName("ToolBar1");
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
-    ToolBar1->setFixedHeight(39);
     ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setFixedHeight(39); // after the icon size, which resets the height
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
     ToolBar1->setStyleSheet("QToolBar { spacing: 0px; padding: 0px; }");
     addToolBar(Qt::TopToolBarArea, ToolBar1);
@@ -166,6 +166,7 @@ void TMainForm::createToolBar()
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(68, 36);
+        b->setFocusPolicy(Qt::NoFocus); // the Tab key never stops on the tool bar
         setTag(b, tag);
         ToolBar1->addWidget(b);
         return b;
@@ -245,6 +246,16 @@ void TMainForm::createPages()
     PageControl1->addTab(TabSheet2, QString::fromUtf8("Modelos de Relatório"));
     setCentralWidget(PageControl1);
     buildPatientPage(TabSheet1);
+}
+
+bool TMainForm::event(QEvent* event)
+{
+    // A highlighted menu entry's hint reaches the status bar's first panel
+    // through the application; the status bar's own message would hide all
+    // four panels.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -340,9 +351,15 @@ QList<Dataset*> TMainForm::pendingChanges() const
                        static_cast<Dataset*>(DataModule1->TableTipoEx), static_cast<Dataset*>(DataModule1->TableConc)}) {
         if (!d->editing())
             continue;
-        // Text still in a control counts as typed work.
-        d->updateRecord();
-        if (d->editing() && d->modified())
+        // Text still in a control counts as typed work, even text its field
+        // refuses: saving it then shows why, discarding it drops it.
+        bool refused = false;
+        try {
+            d->updateRecord();
+        } catch (...) {
+            refused = true;
+        }
+        if (d->editing() && (d->modified() || refused))
             pending << d;
     }
     return pending;
@@ -350,13 +367,7 @@ QList<Dataset*> TMainForm::pendingChanges() const
 
 bool TMainForm::settlePendingChanges()
 {
-    QList<Dataset*> pending;
-    try {
-        pending = pendingChanges();
-    } catch (...) {
-        Application::report(std::current_exception());
-        return false;
-    }
+    const QList<Dataset*> pending = pendingChanges();
     if (pending.isEmpty())
         return true;
     QMessageBox box(QMessageBox::Question, Application::instance()->title(),

@@ -47,6 +47,19 @@ bool changesText(const QKeyEvent* event, bool multiLine, bool tabChangesFocus)
     }
 }
 
+bool leavesToShortcuts(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (!(mods & Qt::ControlModifier) || (mods & Qt::AltModifier) || event->key() < Qt::Key_A
+        || event->key() > Qt::Key_Z)
+        return false;
+    for (QKeySequence::StandardKey key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                                          QKeySequence::Undo, QKeySequence::Redo, QKeySequence::SelectAll})
+        if (event->matches(key))
+            return false;
+    return true;
+}
+
 void bindDataSource(QObject* context, const QString& path, std::function<void(DataSource*)> connect)
 {
     if (auto* app = Application::instance())

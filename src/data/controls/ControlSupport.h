@@ -18,6 +18,12 @@ bool changesText(const QKeyEvent* event, bool multiLine, bool tabChangesFocus = 
 // Whether a key press types printable characters.
 bool typesCharacters(const QKeyEvent* event);
 
+// Whether an edit should leave a key to the program's shortcuts: Ctrl with
+// a letter that is not one of the clipboard, undo and select-all keys (some
+// desktops make Ctrl+E "end of line" in every edit, which would swallow the
+// "Novo Exame" shortcut).
+bool leavesToShortcuts(const QKeyEvent* event);
+
 // Binds to the data source that `path` names ("DataModule1.DataSourcePac"),
 // now or as soon as its owner is built; a path naming nothing stays unbound.
 void bindDataSource(QObject* context, const QString& path, std::function<void(DataSource*)> connect);

@@ -45,6 +45,8 @@ bool DBMemo::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (controls::leavesToShortcuts(key))
+            return true; // not accepted: the shortcut runs
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_link.field()) {
             event->accept();
             return true;

@@ -118,6 +118,8 @@ bool DBRichEdit::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (controls::leavesToShortcuts(key))
+            return true; // not accepted: the shortcut runs
         if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_link.field()) {
             event->accept();
             return true;

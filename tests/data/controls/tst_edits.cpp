@@ -230,6 +230,20 @@ private slots:
         QCOMPARE(relatorio->dataSource(), nullptr); // a member the module lacks stays unbound
     }
 
+    void programShortcutsWinOverTheEditsOwnKeys()
+    {
+        DBEdit* nome = edit(data->pacSource.get(), "NOME");
+        auto overridden = [&](int key) {
+            QKeyEvent shortcut(QEvent::ShortcutOverride, key, Qt::ControlModifier);
+            shortcut.ignore();
+            QApplication::sendEvent(nome, &shortcut);
+            return shortcut.isAccepted();
+        };
+        QVERIFY(!overridden(Qt::Key_E)); // "Novo Exame", whatever the desktop binds in edits
+        QVERIFY(!overridden(Qt::Key_F));
+        QVERIFY(overridden(Qt::Key_C)); // copy stays the edit's
+    }
+
     void aMemoEditsLikeAnEdit()
     {
         data->addType("Doppler");
