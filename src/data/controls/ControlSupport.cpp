@@ -1,10 +1,12 @@
 #include "data/controls/ControlSupport.h"
 
 #include "data/DataSource.h"
+#include "data/controls/FieldLink.h"
 #include "platform/ui/Application.h"
 
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QWidget>
 
 namespace controls {
 
@@ -58,6 +60,45 @@ bool leavesToShortcuts(const QKeyEvent* event)
         if (event->matches(key))
             return false;
     return true;
+}
+
+bool isEscape(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier;
+}
+
+bool overrideShortcut(QEvent* event, const FieldLink& link)
+{
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (leavesToShortcuts(key))
+        return true; // not accepted: the shortcut runs
+    if (isEscape(key) && link.field()) {
+        event->accept();
+        return true;
+    }
+    return false;
+}
+
+bool writeKeepingFocus(QWidget* control, FieldLink& link, const std::function<void()>& selectAll)
+{
+    try {
+        link.updateRecord();
+        return true;
+    } catch (...) {
+        const std::exception_ptr error = std::current_exception();
+        control->setFocus();
+        selectAll();
+        Application::report(error);
+        // The error box held the focus while it was open; not every window
+        // system gives it back to the window.
+        if (!control->isActiveWindow())
+            control->activateWindow();
+        control->setFocus();
+        selectAll();
+        return false;
+    }
 }
 
 void bindDataSource(QObject* context, const QString& path, std::function<void(DataSource*)> connect)

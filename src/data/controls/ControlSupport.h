@@ -4,8 +4,11 @@
 #include <functional>
 
 class DataSource;
+class FieldLink;
+class QEvent;
 class QKeyEvent;
 class QObject;
+class QWidget;
 
 // Small pieces every data-aware control needs.
 namespace controls {
@@ -23,6 +26,19 @@ bool typesCharacters(const QKeyEvent* event);
 // desktops make Ctrl+E "end of line" in every edit, which would swallow the
 // "Novo Exame" shortcut).
 bool leavesToShortcuts(const QKeyEvent* event);
+
+// The shortcut check before a key reaches a bound edit: the program's
+// shortcuts go first, and Escape belongs to the edit (it puts the field's
+// value back) instead of closing a dialog. True when `event` was one of these.
+bool overrideShortcut(QEvent* event, const FieldLink& link);
+
+// Whether a key is a plain Escape.
+bool isEscape(const QKeyEvent* event);
+
+// Writes a control's changed text into its field on leaving it. A refusal is
+// reported and the control keeps the focus, its text selected by
+// `selectAll`; returns whether the text went in.
+bool writeKeepingFocus(QWidget* control, FieldLink& link, const std::function<void()>& selectAll);
 
 // Binds to the data source that `path` names ("DataModule1.DataSourcePac"),
 // now or as soon as its owner is built; a path naming nothing stays unbound.

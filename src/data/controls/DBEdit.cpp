@@ -88,23 +88,14 @@ void DBEdit::textEditedByUser()
 
 bool DBEdit::event(QEvent* event)
 {
-    // Escape belongs to the edit while it is bound: it must not reach a
-    // dialog's cancel shortcut.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (controls::leavesToShortcuts(key))
-            return true; // not accepted: the shortcut runs
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_link.field()) {
-            event->accept();
-            return true;
-        }
-    }
+    if (controls::overrideShortcut(event, m_link))
+        return true;
     return QLineEdit::event(event);
 }
 
 void DBEdit::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_link.field()) {
+    if (controls::isEscape(event) && m_link.field()) {
         m_link.reset();
         selectAll();
         event->accept();
@@ -152,28 +143,8 @@ void DBEdit::focusOutEvent(QFocusEvent* event)
     // Another window or a menu taking the focus is no leaving: it comes back.
     if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
         return;
-    if (!writeOnLeaving())
+    if (!controls::writeKeepingFocus(this, m_link, [this] { selectAll(); }))
         return;
     m_focused = false;
     loadText();
-}
-
-bool DBEdit::writeOnLeaving()
-{
-    try {
-        m_link.updateRecord();
-        return true;
-    } catch (...) {
-        const std::exception_ptr error = std::current_exception();
-        setFocus();
-        selectAll();
-        Application::report(error);
-        // The error box held the focus while it was open; not every window
-        // system gives it back to the window.
-        if (!isActiveWindow())
-            activateWindow();
-        setFocus();
-        selectAll();
-        return false;
-    }
 }

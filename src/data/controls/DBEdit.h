@@ -52,7 +52,6 @@ private:
     void updateEditability();
     void writeText();
     void textEditedByUser();
-    bool writeOnLeaving();
 
     FieldLink m_link;
     bool m_upper = false;

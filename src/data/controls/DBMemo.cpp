@@ -43,21 +43,14 @@ void DBMemo::updateEditability() { setReadOnly(!m_link.fieldEditing()); }
 
 bool DBMemo::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (controls::leavesToShortcuts(key))
-            return true; // not accepted: the shortcut runs
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_link.field()) {
-            event->accept();
-            return true;
-        }
-    }
+    if (controls::overrideShortcut(event, m_link))
+        return true;
     return QPlainTextEdit::event(event);
 }
 
 void DBMemo::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_link.field()) {
+    if (controls::isEscape(event) && m_link.field()) {
         m_link.reset();
         selectAll();
         event->accept();
@@ -89,29 +82,9 @@ void DBMemo::focusOutEvent(QFocusEvent* event)
     QPlainTextEdit::focusOutEvent(event);
     if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
         return;
-    if (!writeOnLeaving())
+    if (!controls::writeKeepingFocus(this, m_link, [this] { selectAll(); }))
         return;
     m_focused = false;
     if (!m_link.modified())
         loadText();
-}
-
-bool DBMemo::writeOnLeaving()
-{
-    try {
-        m_link.updateRecord();
-        return true;
-    } catch (...) {
-        const std::exception_ptr error = std::current_exception();
-        setFocus();
-        selectAll();
-        Application::report(error);
-        // The error box held the focus while it was open; not every window
-        // system gives it back to the window.
-        if (!isActiveWindow())
-            activateWindow();
-        setFocus();
-        selectAll();
-        return false;
-    }
 }

@@ -36,7 +36,6 @@ protected:
 private:
     void loadText();
     void updateEditability();
-    bool writeOnLeaving();
 
     FieldLink m_link;
     bool m_loading = false;

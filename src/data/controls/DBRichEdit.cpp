@@ -116,21 +116,14 @@ void DBRichEdit::pasteFromClipboard()
 
 bool DBRichEdit::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (controls::leavesToShortcuts(key))
-            return true; // not accepted: the shortcut runs
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && m_link.field()) {
-            event->accept();
-            return true;
-        }
-    }
+    if (controls::overrideShortcut(event, m_link))
+        return true;
     return QTextEdit::event(event);
 }
 
 void DBRichEdit::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_link.field()) {
+    if (controls::isEscape(event) && m_link.field()) {
         m_link.reset();
         event->accept();
         return;
@@ -154,7 +147,7 @@ void DBRichEdit::focusOutEvent(QFocusEvent* event)
     QTextEdit::focusOutEvent(event);
     if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
         return;
-    controls::runReported([this] { m_link.updateRecord(); });
+    controls::writeKeepingFocus(this, m_link, [this] { selectAll(); });
 }
 
 bool DBRichEdit::canInsertFromMimeData(const QMimeData* source) const { return source->hasText(); }
