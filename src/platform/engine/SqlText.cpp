@@ -246,7 +246,7 @@ QString rewriteCharCasts(const QString& text)
         const int start = tokens[i].start;
         const int end = tokens[close].start + 1;
         edits.push_back({start, end - start,
-                         QString("substr(cast(%1 as text), 1, %2)").arg(expr, word(asAt + 3))});
+                         QString("substr(%1, 1, %2)").arg(expr, word(asAt + 3))});
     }
     QString out = text;
     // Apply outermost-last: edits are in increasing start order and an inner

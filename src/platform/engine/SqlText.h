@@ -33,8 +33,9 @@ QString replaceMarkers(const QString& text, const std::function<QString(int)>& p
 // "NF" -> "NF"; an empty string where an item is not a plain column.
 QStringList selectListNames(const QString& text);
 
-// "Cast(x as char(n))" -> "substr(cast(x as text), 1, n)", so that SQLite
-// renders a value cast to char(n) as PostgreSQL does: at most n characters.
+// "Cast(x as char(n))" -> "substr(x, 1, n)", so that SQLite renders a value
+// cast to char(n) as PostgreSQL does: at most n characters (substr turns a
+// number into its text by itself).
 QString rewriteCharCasts(const QString& text);
 
 } // namespace engine::sqltext
