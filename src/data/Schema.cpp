@@ -151,7 +151,9 @@ std::vector<TableDef> storedTables()
         return def;
     };
 
-    TableDef patients = withKey(tablePac(), {"NF"}, {{"BDDIDEX_NO", {"NOME"}, false}});
+    // The name index also holds the birth date, so that the patient list reads
+    // from the index alone; same names follow each other by birth date.
+    TableDef patients = withKey(tablePac(), {"NF"}, {{"BDDIDEX_NO", {"NOME", "DNASC"}, false}});
     const FieldType S = FieldType::String;
     patients.columns = {
         field("NF", FieldType::AutoInc),    text("NOME", 50),          text("MORADA", 80),
