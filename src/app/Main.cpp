@@ -9,6 +9,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/Tag.h"
+#include "platform/ui/ToolBarGap.h"
 #include "report/Rel.h"
 #include "search/Pesq.h"
 #include "search/Pesqt2.h"
@@ -48,19 +49,6 @@ QAction* entry(QMenu* menu, const char* name, const QString& caption, const QKey
 
 void separator(QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); }
 
-// Empty space in a tool bar; a divider has a vertical line in its middle.
-void gap(QToolBar* bar, const char* name, int width, bool divider)
-{
-    auto* space = new QFrame(bar);
-    space->setObjectName(name);
-    space->setFixedWidth(width);
-    if (divider) {
-        auto* line = new QFrame(space);
-        line->setFrameStyle(QFrame::VLine | QFrame::Sunken);
-        line->setGeometry(width / 2 - 1, 2, 2, 32);
-    }
-    bar->addWidget(space);
-}
 
 } // namespace
 
@@ -171,19 +159,19 @@ void TMainForm::createToolBar()
         ToolBar1->addWidget(b);
         return b;
     };
-    gap(ToolBar1, "ToolButton4", 25, false);
+    addToolBarGap(ToolBar1, "ToolButton4", 25);
     BotaoPsq = button("BotaoPsq", "pacientes", "pesquisa de paciente", 10, ":/assets/tb_patient_search.png");
-    gap(ToolBar1, "ToolButton9", 8, false);
+    addToolBarGap(ToolBar1, "ToolButton9", 8);
     ToolButton5 = button("ToolButton5", "exames", "pesquisa por exames", 11, ":/assets/tb_exam_search.png");
-    gap(ToolBar1, "ToolButton1", 8, false);
+    addToolBarGap(ToolBar1, "ToolButton1", 8);
     ToolButton8 = button("ToolButton8", QString::fromUtf8("avançada"), QString::fromUtf8("pesquisa avançada de pacientes..."), 0,
                          ":/assets/tb_advanced_search.png");
-    gap(ToolBar1, "ToolButton3", 20, true);
+    addToolBarGap(ToolBar1, "ToolButton3", 20, true);
     BotaoPrn = button("BotaoPrn", "imprimir", QString::fromUtf8("imprimir relatório"), 0, ":/assets/tb_print.png");
-    gap(ToolBar1, "ToolButton2", 8, false);
+    addToolBarGap(ToolBar1, "ToolButton2", 8);
     ToolButton6 = button("ToolButton6", QString::fromUtf8("pré-visualisar"), QString::fromUtf8("pré-visualisar relatório"), 0,
                          ":/assets/tb_preview.png");
-    gap(ToolBar1, "ToolButton7", 14, true);
+    addToolBarGap(ToolBar1, "ToolButton7", 14, true);
 
     DBNavigator1 = new DBNavigator(ToolBar1);
     DBNavigator1->setObjectName("DBNavigator1");

@@ -14,6 +14,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/Tag.h"
+#include "platform/ui/ToolBarGap.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,13 +41,6 @@ QToolButton* toggle(QToolBar* bar, const char* name, int tag, const QString& hin
     return b;
 }
 
-void gap(QToolBar* bar, const char* name)
-{
-    auto* space = new QWidget(bar);
-    space->setObjectName(name);
-    space->setFixedWidth(8);
-    bar->addWidget(space);
-}
 
 // The toolkit's confirmation box: "Confirm", "&Yes" and "&No".
 bool confirm(QWidget* parent, const QString& question)
@@ -72,11 +66,11 @@ void TMainForm::buildReportPage(QWidget* page)
     ToolBar2->setFixedHeight(26);
     ToolBar2->setIconSize(QSize(16, 16));
     ToolBar2->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    gap(ToolBar2, "ToolButton15");
+    addToolBarGap(ToolBar2, "ToolButton15", 8);
     ToolButton10 = toggle(ToolBar2, "ToolButton10", 1, "negrito", ":/assets/fmt_bold.png");
-    gap(ToolBar2, "ToolButton11");
+    addToolBarGap(ToolBar2, "ToolButton11", 8);
     ToolButton12 = toggle(ToolBar2, "ToolButton12", 2, "sublinhado", ":/assets/fmt_underline.png");
-    gap(ToolBar2, "ToolButton13");
+    addToolBarGap(ToolBar2, "ToolButton13", 8);
     ToolButton14 = toggle(ToolBar2, "ToolButton14", 3, QString::fromUtf8("itálico"), ":/assets/fmt_italic.png");
     layout->addWidget(ToolBar2);
 

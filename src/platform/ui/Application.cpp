@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -115,12 +116,11 @@ void Application::bindByName(QObject* context, const QString& path, std::functio
     };
     if (resolve(component(owner)))
         return;
-    auto* waiting = new QMetaObject::Connection;
+    // The connection ends when the owner appears, or with `context`.
+    auto waiting = std::make_shared<QMetaObject::Connection>();
     *waiting = QObject::connect(this, &Application::componentRegistered, context, [resolve, waiting](QObject* o) {
-        if (resolve(o)) {
+        if (resolve(o))
             QObject::disconnect(*waiting);
-            delete waiting;
-        }
     });
 }
 
