@@ -116,7 +116,8 @@ public:
     void DBLookupComboBox2CloseUp();
     void inserirFrases1Click(QObject* sender);
 
-    // Records of the store still being edited or inserted with changes.
+    // Records still being edited or inserted with changes, text still in a
+    // control included (a text its field refuses counts too).
     QList<Dataset*> pendingChanges() const;
 
 protected:

@@ -18,7 +18,7 @@ public:
     QString storeIdentity() const override;
 
     // The member name of each field is the record set's name and the field's
-    // (TableEcoDataExame); `renamed` gives exceptions (NF -> TablePacCODIGO).
+    // (TableEcoDataExame); renameField() gives the exceptions (NF -> TablePacCODIGO).
     void renameField(const QString& fieldName, const QString& memberName);
 
 protected:
