@@ -17,6 +17,74 @@ namespace {
 
 const char* const kStoreFile = "velunor.db";
 
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+        return;
+    }
+    if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+    }
+    out += char(0x80 | (cp & 0x3F));
+}
+
+// SQLite's own upper() and lower() change only a to z, so "Upper(NOME) like
+// '%JOÃO%'" would find nobody here while PostgreSQL finds the patient. These
+// map every letter, one code point to one code point, as PostgreSQL does
+// under a UTF-8 locale; ASCII text, the common case, takes a byte loop.
+void mapCase(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const bool toUpper = sqlite3_user_data(ctx) != nullptr;
+    const auto* in = sqlite3_value_text(argv[0]);
+    if (!in) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const int n = sqlite3_value_bytes(argv[0]);
+    std::string out;
+    out.reserve(size_t(n) + 8);
+    for (int i = 0; i < n;) {
+        const unsigned char c = in[i];
+        if (c < 0x80) {
+            out += char(toUpper ? (c >= 'a' && c <= 'z' ? c - 32 : c) : (c >= 'A' && c <= 'Z' ? c + 32 : c));
+            ++i;
+            continue;
+        }
+        // One UTF-8 sequence; a malformed one is copied byte by byte.
+        const int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        char32_t cp = len == 4 ? c & 0x07 : len == 3 ? c & 0x0F : c & 0x1F;
+        bool valid = len > 1 && i + len <= n;
+        for (int k = 1; valid && k < len; ++k) {
+            valid = (in[i + k] & 0xC0) == 0x80;
+            cp = (cp << 6) | (in[i + k] & 0x3F);
+        }
+        if (!valid) {
+            out += char(c);
+            ++i;
+            continue;
+        }
+        appendUtf8(out, toUpper ? QChar::toUpper(cp) : QChar::toLower(cp));
+        i += len;
+    }
+    sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
+}
+
+void registerCaseMapping(sqlite3* db)
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    static int upper = 1;
+    sqlite3_create_function_v2(db, "upper", 1, flags, &upper, mapCase, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "lower", 1, flags, nullptr, mapCase, nullptr, nullptr, nullptr);
+}
+
 // The SQLite store: one file in the alias's directory, opened through Qt's
 // SQLite driver in WAL mode with a busy timeout so that other programs can use
 // the same file; statements then run straight on the sqlite3 handle.
@@ -94,6 +162,7 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
         m_db = *static_cast<sqlite3* const*>(handle.data());
     if (!m_db)
         refuse("o driver de SQLite não deu acesso à base de dados.");
+    registerCaseMapping(m_db);
     try {
         // Reading the schema finds a file that is not an SQLite database now,
         // not at the first table that opens.

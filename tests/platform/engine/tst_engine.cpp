@@ -311,6 +311,20 @@ private slots:
         QCOMPARE(db->query(advancedSearch("a:b")).recordCount(), 0);
     }
 
+    void upperAndLowerMapEveryLetterAsPostgresDoes()
+    {
+        addPatient("joão conceição");
+        addPatient("Ângela à beira da sé, avô");
+        addPatient("ANA");
+        const auto mapped = db->query("select upper(nome), lower(nome) from bddid order by nf");
+        QCOMPARE(names(mapped, 0), (QStringList{"JOÃO CONCEIÇÃO", "ÂNGELA À BEIRA DA SÉ, AVÔ", "ANA"}));
+        QCOMPARE(names(mapped, 1), (QStringList{"joão conceição", "ângela à beira da sé, avô", "ana"}));
+        QCOMPARE(names(db->query("select nome from bddid where Upper(NOME) like '%CONCEIÇÃO%'"), 0),
+                 QStringList{"joão conceição"});
+        QCOMPARE(names(db->query("select nome from bddid where Upper(NOME) like '%SÉ, AVÔ'"), 0),
+                 QStringList{"Ângela à beira da sé, avô"});
+    }
+
     void onlyOneStatementEverRuns_data()
     {
         QTest::addColumn<QString>("text");
