@@ -38,10 +38,18 @@ void DataSource::dataEvent(DataEvent event, Field* field)
     // A link may go away while an event runs (a window closing): walk a copy
     // and skip links that have left meanwhile.
     const std::vector<DataLink*> links = m_links;
-    for (DataLink* link : links)
-        if (std::find(m_links.begin(), m_links.end(), link) != m_links.end())
-            link->dataEvent(event, field);
+    std::exception_ptr first;
+    try {
+        deliverToAll(links, [&](DataLink* link) {
+            if (std::find(m_links.begin(), m_links.end(), link) != m_links.end())
+                link->dataEvent(event, field);
+        });
+    } catch (...) {
+        first = std::current_exception();
+    }
     emit changed(event, field);
+    if (first)
+        std::rethrow_exception(first);
 }
 
 DataLink::~DataLink()

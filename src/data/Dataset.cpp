@@ -22,11 +22,21 @@ public:
             m_detail.checkBrowseMode();
             break;
         case DataEvent::ActiveChanged:
+            // A master that closes takes the detail's pending edit with it,
+            // unsaved, as closing any record set does.
+            if (!masterActive())
+                m_detail.discardPendingEdit();
+            m_detail.followMaster(true);
+            break;
+        case DataEvent::Scrolled:
             m_detail.followMaster(true);
             break;
         case DataEvent::DataSetChanged:
-        case DataEvent::Scrolled:
-            m_detail.followMaster(false);
+            // In browse state the master's current record was read again
+            // (after Post, Cancel, Delete or Refresh): the detail reads again
+            // too, so that records other programs added appear. Entering edit
+            // or insert moves nothing unless the master value changes.
+            m_detail.followMaster(masterActive() && m_detail.m_master->state() == DataSetState::Browse);
             break;
         case DataEvent::FieldChanged:
             if (field && field->fieldName().compare(m_detail.m_masterField, Qt::CaseInsensitive) == 0)
@@ -38,6 +48,8 @@ public:
     }
 
 private:
+    bool masterActive() const { return m_detail.m_master && m_detail.m_master->state() != DataSetState::Inactive; }
+
     Dataset& m_detail;
 };
 
@@ -132,8 +144,8 @@ void Dataset::detach(DataSource* source) { std::erase(m_sources, source); }
 
 void Dataset::notify(DataEvent event, Field* field)
 {
-    for (DataSource* source : std::vector<DataSource*>(m_sources))
-        source->dataEvent(event, field);
+    deliverToAll(std::vector<DataSource*>(m_sources),
+                 [&](DataSource* source) { source->dataEvent(event, field); });
 }
 
 void Dataset::setState(DataSetState state)
@@ -151,6 +163,13 @@ void Dataset::checkActive() const
 {
     if (!active())
         error("Cannot perform this operation on a closed dataset");
+}
+
+void Dataset::prepare()
+{
+    checkActive();
+    if (m_stale)
+        followMaster(true);
 }
 
 void Dataset::checkCanModify() const
@@ -186,6 +205,7 @@ void Dataset::close()
     if (!active())
         return;
     // A pending edit is discarded, never saved.
+    m_stale = false;
     m_state = DataSetState::Inactive;
     m_modified = false;
     m_records.clear();
@@ -200,7 +220,7 @@ void Dataset::close()
 
 void Dataset::first()
 {
-    checkActive();
+    prepare();
     checkBrowseMode();
     run(beforeScroll);
     m_current = m_records.empty() ? -1 : 0;
@@ -212,7 +232,7 @@ void Dataset::first()
 
 void Dataset::last()
 {
-    checkActive();
+    prepare();
     checkBrowseMode();
     run(beforeScroll);
     m_current = int(m_records.size()) - 1;
@@ -224,7 +244,7 @@ void Dataset::last()
 
 void Dataset::moveBy(int distance)
 {
-    checkActive();
+    prepare();
     checkBrowseMode();
     run(beforeScroll);
     const bool wasBof = m_bof, wasEof = m_eof;
@@ -254,7 +274,7 @@ void Dataset::moveBy(int distance)
 
 void Dataset::setCurrentRow(int row)
 {
-    checkActive();
+    prepare();
     // Ending the pending edit may drop an untouched new record and shift the
     // rows after it: find the wanted record again by its identity.
     const QVariantList wanted = row >= 0 && row < int(m_records.size()) ? m_records[row].identity : QVariantList();
@@ -270,7 +290,7 @@ void Dataset::setCurrentRow(int row)
 
 void Dataset::insert()
 {
-    checkActive();
+    prepare();
     checkBrowseMode();
     checkCanModify();
     run(beforeInsert);
@@ -299,7 +319,7 @@ void Dataset::insert()
 
 void Dataset::edit()
 {
-    checkActive();
+    prepare();
     if (editing())
         return;
     if (m_records.empty()) {
@@ -370,6 +390,7 @@ void Dataset::remove()
         cancel();
         return;
     }
+    prepare();
     if (m_records.empty())
         error("Cannot perform this operation on an empty dataset");
     checkCanModify();
@@ -391,7 +412,7 @@ void Dataset::remove()
 
 void Dataset::refresh()
 {
-    checkActive();
+    prepare();
     checkBrowseMode();
     reloadKeeping(currentIdentity(), m_current);
     notify(DataEvent::DataSetChanged);
@@ -437,7 +458,7 @@ bool matches(const Field& field, const QVariant& have, const QVariant& want, Loc
 
 bool Dataset::locate(const QString& fieldName, const QVariant& value, LocateOptions options)
 {
-    checkActive();
+    prepare();
     run(beforeScroll);
     checkBrowseMode();
     const Field* field = fieldByName(fieldName);
@@ -457,8 +478,8 @@ bool Dataset::locate(const QString& fieldName, const QVariant& value, LocateOpti
 
 void Dataset::gotoCurrent(Dataset& other)
 {
-    checkActive();
-    other.checkActive();
+    prepare();
+    other.prepare();
     checkBrowseMode();
     other.checkBrowseMode();
     if (storeIdentity().isEmpty() || storeIdentity() != other.storeIdentity())
@@ -535,15 +556,41 @@ QVariant Dataset::masterValue() const
 void Dataset::followMaster(bool force)
 {
     const QVariant value = masterValue();
-    if (!force && value == m_rangeValue)
+    if (!force && !m_stale && value == m_rangeValue)
         return;
     checkBrowseMode();
     run(beforeScroll);
     m_rangeValue = value;
-    m_records = readRecords();
+    try {
+        m_records = readRecords();
+        m_stale = false;
+    } catch (...) {
+        // The master stands on its new record already. Rather than keep the
+        // records of the previous one (a new exam would then be filed under a
+        // patient other than the one shown), show none and read again before
+        // the next operation uses this record set.
+        m_records.clear();
+        m_stale = true;
+        m_current = -1;
+        m_bof = m_eof = true;
+        notify(DataEvent::DataSetChanged);
+        throw;
+    }
     m_current = m_records.empty() ? -1 : 0;
     m_bof = true;
     m_eof = m_records.empty();
     notify(DataEvent::DataSetChanged);
     run(afterScroll);
+}
+
+void Dataset::discardPendingEdit()
+{
+    if (!editing())
+        return;
+    if (m_state == DataSetState::Insert) {
+        m_records.erase(m_records.begin() + m_current);
+        m_current = std::min(m_current, int(m_records.size()) - 1);
+    }
+    m_buffer.clear();
+    setState(DataSetState::Browse);
 }

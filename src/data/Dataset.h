@@ -4,11 +4,31 @@
 #include "platform/engine/Types.h"
 
 #include <QObject>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
 
 class DataSource;
+
+// Calls `deliver` for every item even when some throw, then rethrows the
+// first error: one failing listener must not leave the others showing a
+// record the cursor has left.
+template <typename Items, typename Deliver>
+void deliverToAll(const Items& items, Deliver deliver)
+{
+    std::exception_ptr first;
+    for (auto* item : items) {
+        try {
+            deliver(item);
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
+}
 
 enum class DataSetState { Inactive, Browse, Edit, Insert };
 
@@ -135,6 +155,10 @@ protected:
     // master's value and move to the first record.
     void followMaster(bool force);
     QVariant masterValue() const;
+    // Drops a pending edit or new record without saving and without events.
+    void discardPendingEdit();
+    // checkActive, then the read that a failed one left owing.
+    void prepare();
 
     std::vector<engine::Record> m_records;
 
@@ -155,6 +179,7 @@ private:
     std::unique_ptr<MasterLink> m_masterLink;
     QString m_masterField, m_detailField;
     QVariant m_rangeValue;        // the master value the records were read for
+    bool m_stale = false;         // reading the master's records failed: read before use
 
     friend class MasterLink;
 };

@@ -246,8 +246,8 @@ private slots:
         pac->prior();
         QCOMPARE(eco->fieldByName("Altura")->value().toInt(), 52);
 
-        // editing the patient settles a pending exam, and saving the patient
-        // keeps the exam where it is
+        // editing the patient settles a pending exam and keeps the exam
+        // where it is; saving the patient reads the exams again from the first
         eco->last();
         eco->insert();
         QVERIFY(!eco->isEmpty());
@@ -256,13 +256,110 @@ private slots:
         QCOMPARE(eco->recNo(), 1);
         pac->fieldByName("NOME")->setValue("ANA MARIA");
         pac->post();
-        QCOMPARE(eco->recNo(), 1);
+        QCOMPARE(eco->recNo(), 0);
 
         // deleting a patient's record moves the exams to the next patient
         pac->locate("NOME", "ZECA", {});
         pac->remove();
         QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("RUI"));
         QCOMPARE(examDates(), QStringList{"2026-03-01"});
+    }
+
+    void readingThePatientAgainReadsItsExamsAgain_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("patient"); // the current one afterwards
+        QTest::newRow("post") << "post" << "ANA";
+        QTest::newRow("cancel") << "cancel" << "ANA";
+        QTest::newRow("refresh") << "refresh" << "ANA";
+        QTest::newRow("delete") << "delete" << "RUI";
+    }
+    void readingThePatientAgainReadsItsExamsAgain()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, patient);
+        addPatient("ANA");
+        addExam(QDate(2026, 1, 1));
+        addExam(QDate(2026, 1, 2));
+        addPatient("RUI");
+        addExam(QDate(2026, 1, 3));
+        pac->first();
+        eco->last();
+        const QVariant nf = pac->locate("NOME", patient, {}) ? pac->fieldByName("NF")->value() : QVariant();
+        pac->first();
+        store->connect("OTHER")->execute("insert into eco (codigopaciente, codigoexame, dataexame) values "
+                                         "(:p, '2025-06-01 08:00:00.000', '2025-06-01')",
+                                         {nf});
+        if (operation == "post" || operation == "cancel") {
+            pac->edit();
+            pac->fieldByName("NOME")->setValue("ANA");
+        }
+        if (operation == "post")
+            pac->post();
+        else if (operation == "cancel")
+            pac->cancel();
+        else if (operation == "refresh")
+            pac->refresh();
+        else
+            pac->remove();
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), patient);
+        QVERIFY(examDates().contains("2025-06-01"));
+        QCOMPARE(eco->recNo(), 0);
+    }
+
+    void aReadThatFailsDuringAMoveLeavesEveryoneOnTheNewPatient_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("exam table gone") << "rename";
+        if (TestStore::isPostgres())
+            QTest::newRow("connection terminated") << "terminate";
+    }
+    void aReadThatFailsDuringAMoveLeavesEveryoneOnTheNewPatient()
+    {
+        QFETCH(QString, failure);
+        addPatient("ANA");
+        addExam(QDate(2026, 1, 1));
+        const int rui = addPatient("RUI");
+        addExam(QDate(2026, 1, 2));
+        pac->first();
+        // A control bound after the exams' link must hear of the move too.
+        struct Shown : DataLink {
+            QString name;
+            void dataEvent(DataEvent, Field*) override { name = dataset()->fieldByName("NOME")->value().toString(); }
+        } shown;
+        shown.setDataSource(pacSource.get());
+
+        auto other = store->connect("OTHER");
+        if (failure == "rename")
+            other->execute("alter table eco rename to eco_away");
+        else
+            other->execute("select pg_terminate_backend(pid) from pg_stat_activity where pid <> pg_backend_pid() "
+                           "and datname = current_database() and application_name = 'velunor'");
+        QVERIFY_THROWS_EXCEPTION(EngineError, pac->next());
+        QCOMPARE(pac->fieldByName("NF")->value().toInt(), rui);
+        QCOMPARE(shown.name, QString("RUI"));
+        QVERIFY(eco->isEmpty()); // never ANA's exams under RUI's name
+        if (failure == "rename")
+            other->execute("alter table eco_away rename to eco");
+
+        // The exams are read before the next use: a new exam is RUI's.
+        eco->insert();
+        QCOMPARE(eco->recordCount(), 2);
+        QCOMPARE(eco->fieldByName("CodigoPaciente")->value().toInt(), rui);
+        eco->cancel();
+        QCOMPARE(examDates(), QStringList{"2026-01-02"});
+    }
+
+    void closingThePatientsDropsTheExamBeingEdited()
+    {
+        addPatient("ANA");
+        addExam(QDate(2026, 1, 1));
+        eco->edit();
+        eco->fieldByName("Peso")->setValue(999);
+        pac->close();
+        QCOMPARE(eco->state(), DataSetState::Browse);
+        QVERIFY(eco->isEmpty());
+        QVERIFY(store->connect("OTHER")->query("select peso from eco").rows.at(0).at(0).isNull());
     }
 
     void gotoCurrentPositionsOnTheSameRecord()

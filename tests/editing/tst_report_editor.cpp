@@ -251,6 +251,23 @@ private slots:
         QVERIFY(richtext::isRtf(storedReport()));
     }
 
+    void escapeAndYesSeedTheTemplateOfTheExamsOwnType()
+    {
+        addPatientWithExam("ANA", 0, "Relatório.");
+        dm->TableEco->edit();
+        dm->TableTipoEx->last();
+        dm->TableEcoModoD->setValue(dm->TableTipoExId->asString()); // "Fetal", the second type
+        dm->TableTipoEx->first();
+        const QStringList boxes = answerBoxes(
+            [&] {
+                MainForm->DBLookupComboBox2->dropDown();
+                MainForm->DBLookupComboBox2->closeList(false);
+            },
+            {QMessageBox::Yes});
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(dm->TableEcoEco1->asString(), QString::fromUtf8("Feto único."));
+    }
+
     void seedingWithoutAnExamBeingEditedFails()
     {
         addPatientWithExam("ANA", 0, "Relatório.");

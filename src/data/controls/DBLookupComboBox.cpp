@@ -285,9 +285,13 @@ void DBLookupComboBox::dropDown()
         at = mapToGlobal(QPoint(0, -size.height()));
     m_popup->setGeometry(QRect(at, size));
 
+    // The view makes its first row current when it takes the focus without
+    // one: that must neither move the list cursor nor be what shows.
     m_dropped = true;
+    m_syncing = true;
     m_popup->show();
     m_view->setFocus(Qt::PopupFocusReason);
+    m_syncing = false;
     syncListView();
     update();
 }

@@ -165,6 +165,27 @@ private slots:
         QCOMPARE(closeUps.size(), 2);
     }
 
+    void theListOpensOnTheRowOfTheKey()
+    {
+        data->addExam(QDate(2026, 1, 5), carlos, QString::number(pediatrico));
+        QCOMPARE(doctor->text(), QString("DR. CARLOS"));
+        struct Case {
+            DBLookupComboBox* box;
+            Dataset* list;
+            QString row;
+        };
+        for (const Case& c : {Case{doctor, data->med.get(), "DR. CARLOS"}, Case{type, data->tipo.get(), "Pediátrico"}}) {
+            c.list->first();
+            c.box->setFocus();
+            QTest::keyClick(c.box, Qt::Key_F4);
+            QVERIFY(c.box->isDroppedDown());
+            QCOMPARE(c.list->fieldByName(c.box->listField())->value().toString(), c.row);
+            QCOMPARE(c.box->listView()->currentIndex().row(), c.list->recNo());
+            QTest::keyClick(c.box->listView(), Qt::Key_Escape);
+            QCOMPARE(c.list->fieldByName(c.box->listField())->value().toString(), c.row);
+        }
+    }
+
     void aChoiceIsStoredOnlyWhileEditing()
     {
         QSignalSpy closeUps(doctor, &DBLookupComboBox::closeUp);
