@@ -200,6 +200,9 @@ private slots:
         QVERIFY(dm->ExecuteSql("select nf from bddid where nome = :nome", "ANA", true));
         QVERIFY(!dm->ExecuteSql("select nf from bddid where nome = :qualquer", "RUI", true));
         QVERIFY(!dm->ExecuteSql("update bddid set nome = 'ANA'", QVariant(), false));
+        // asked for rows, a statement without any is refused before it runs
+        QVERIFY_THROWS_EXCEPTION(engine::EngineError, dm->ExecuteSql("update bddid set nome = 'RUI'", QVariant(), true));
+        QVERIFY(dm->ExecuteSql("select nf from bddid where nome = 'ANA'", QVariant(), true));
         QVERIFY_THROWS_EXCEPTION(engine::EngineError, dm->ExecuteSql("select * from naoexiste", QVariant(), true));
         dm->RunSqlQuietly("select * from naoexiste"); // swallowed
     }

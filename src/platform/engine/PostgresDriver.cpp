@@ -57,7 +57,11 @@ public:
     }
 
 private:
-    Result run(const QString& sql, const QVariantList& params);
+    // Runs one statement. With `wantRows`, a statement that yields no rows
+    // is refused before it runs, as SQLite's driver does: run first, it
+    // would change the store and only then be reported as an error.
+    Result run(const QString& sql, const QVariantList& params, bool wantRows = false);
+    Result check(Result result) const;
 
     QString m_connection;
     QString m_target;
@@ -106,7 +110,7 @@ PostgresDriver::~PostgresDriver()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-Result PostgresDriver::run(const QString& sql, const QVariantList& params)
+Result PostgresDriver::run(const QString& sql, const QVariantList& params, bool wantRows)
 {
     // A server that went away and came back is reached again on the next
     // statement instead of failing until the program is restarted.
@@ -121,8 +125,17 @@ Result PostgresDriver::run(const QString& sql, const QVariantList& params)
         buffers[i] = values::toText(params[i], &isNull);
         pointers[i] = isNull ? nullptr : buffers[i].constData();
     }
-    Result result(PQexecParams(m_conn, text.constData(), int(params.size()), nullptr,
-                               pointers.data(), nullptr, nullptr, 0));
+    const int n = int(params.size());
+    if (!wantRows)
+        return check(Result(PQexecParams(m_conn, text.constData(), n, nullptr, pointers.data(), nullptr, nullptr, 0)));
+    check(Result(PQprepare(m_conn, "", text.constData(), n, nullptr)));
+    if (PQnfields(check(Result(PQdescribePrepared(m_conn, ""))).get()) == 0)
+        throw EngineError("O comando SQL não devolve registos.");
+    return check(Result(PQexecPrepared(m_conn, "", n, pointers.data(), nullptr, nullptr, 0)));
+}
+
+Result PostgresDriver::check(Result result) const
+{
     const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         QString why = QString::fromUtf8(result ? PQresultErrorMessage(result.get()) : PQerrorMessage(m_conn))
@@ -170,10 +183,8 @@ FieldType typeOfOid(Oid oid)
 
 Snapshot PostgresDriver::query(const QString& sql, const QVariantList& params)
 {
-    const Result r = run(sql, params);
+    const Result r = run(sql, params, true);
     const int count = PQnfields(r.get());
-    if (count == 0)
-        throw EngineError("O comando SQL não devolve registos.");
     Snapshot result;
     std::vector<FieldType> types(count);
     std::vector<bool> wide(count);
