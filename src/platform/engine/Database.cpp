@@ -106,6 +106,12 @@ void Database::createTable(const TableDef& def)
             out << m_driver->ident(n);
         return out.join(", ");
     };
+    auto orderList = [this](const QStringList& names) {
+        QStringList out;
+        for (const QString& n : names)
+            out << m_driver->orderTerm(n);
+        return out.join(", ");
+    };
     const IndexDef* primary = nullptr;
     for (const IndexDef& index : def.indexes)
         if (index.primary)
@@ -128,7 +134,7 @@ void Database::createTable(const TableDef& def)
         for (const IndexDef& index : def.indexes)
             if (!index.primary)
                 m_driver->execute("create index " + m_driver->ident(index.name) + " on "
-                                      + m_driver->ident(table) + " (" + identList(index.columns) + ")",
+                                      + m_driver->ident(table) + " (" + orderList(index.columns) + ")",
                                   {});
         m_driver->commit();
     } catch (...) {

@@ -39,6 +39,9 @@ public:
 
     // A quoted identifier as the store spells the column or table.
     virtual QString ident(const QString& name) const = 0;
+    // A column as a term of "order by" or of an index: empty values sort
+    // first on every store, as SQLite and the old tables have them.
+    virtual QString orderTerm(const QString& name) const { return ident(name); }
     // The placeholder of the n-th (0-based) parameter.
     virtual QString placeholder(int n) const = 0;
 

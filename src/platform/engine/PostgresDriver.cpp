@@ -39,6 +39,7 @@ public:
     {
         return '"' + name.toLower().replace('"', "\"\"") + '"';
     }
+    QString orderTerm(const QString& name) const override { return ident(name) + " nulls first"; }
     QString placeholder(int n) const override { return QString("$%1").arg(n + 1); }
 
     std::vector<Row> select(const QString& sql, const QVariantList& params,

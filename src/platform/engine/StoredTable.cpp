@@ -91,13 +91,13 @@ StoredTable::StoredTable(Database& database, TableSpec spec)
     QStringList order;
     if (const IndexDef* index = chosenIndex(m_spec, info)) {
         for (const QString& column : index->columns)
-            order << driver.ident(column);
+            order << driver.orderTerm(column);
         m_orderColumns = index->columns;
         if (!m_spec.indexName.isEmpty() || !m_spec.indexField.isEmpty())
             m_rangeField = index->columns.first();
     }
     for (int i = 0; i < m_identity.size(); ++i)
-        if (!order.contains(select[i]))
+        if (!m_orderColumns.contains(m_identity[i], Qt::CaseInsensitive))
             order << select[i];
     m_orderBy = order.join(", ");
 }

@@ -193,11 +193,13 @@ private slots:
         const int zeca = addPatient("ZECA");
         const int ana = addPatient("ANA");
         addPatient("MARIA");
+        addPatient("");
         StoredTable pac(*db, schema::tablePac());
+        pac.insert({QVariant(), QVariant(), QVariant()}); // no name at all: first on every store
         QStringList order;
         for (const auto& r : pac.read())
-            order << r.values[1].toString();
-        QCOMPARE(order, (QStringList{"ANA", "MARIA", "ZECA"}));
+            order << (r.values[1].isNull() ? "(null)" : r.values[1].toString());
+        QCOMPARE(order, (QStringList{"(null)", "", "ANA", "MARIA", "ZECA"}));
 
         addExam(zeca, wallClock(QDate(2026, 1, 2), QTime(10, 0)), QVariant());
         addExam(ana, wallClock(QDate(2026, 1, 3), QTime(10, 0)), QVariant());
