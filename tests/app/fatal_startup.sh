@@ -22,6 +22,10 @@ exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   if [ -z "$box" ]; then
     echo "FAIL: no Application Error box"; kill $pid; exit 2
   fi
+  title=$(xdotool getwindowname "$box")
+  if [ "$title" != "Application Error" ]; then
+    echo "FAIL: the box is titled \"$title\""; kill $pid; exit 5
+  fi
   if xdotool search --onlyvisible --name "Relatório Velunor" >/dev/null 2>&1; then
     echo "FAIL: the main window was shown"; kill $pid; exit 3
   fi

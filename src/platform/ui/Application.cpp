@@ -22,8 +22,10 @@ Application::~Application() { destroyComponents(); }
 
 void Application::setTitle(const QString& title)
 {
+    // Not the toolkit's display name: that would be appended to every
+    // window's title ("Application Error — Velunor").
     m_title = title;
-    setApplicationDisplayName(title);
+    setApplicationName(title);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)
