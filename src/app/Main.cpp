@@ -202,19 +202,26 @@ void TMainForm::createStatusBar()
     status->setObjectName("StatusLine");
     status->setFixedHeight(23);
     status->setSizeGripEnabled(true);
+    // The panels sit side by side at fixed places; a window too narrow for
+    // them cuts the last one at its edge instead of pushing them over each
+    // other, as the status bar's own layout would.
+    auto* row = new QWidget(status);
+    row->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status->addWidget(row, 1);
     const int widths[4] = {350, 140, 110, 90};
     const Qt::Alignment alignments[4] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft};
     const QString texts[4] = {QString(), QString::fromUtf8("Relatório Ecocardiográfico"), "www.lumetra.pt",
                               QString::fromUtf8("versão 2.6.5.0")};
+    int x = 0;
     for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(texts[i], status);
+        auto* panel = new QLabel(texts[i], row);
         panel->setObjectName(QString("StatusPanel%1").arg(i));
-        panel->setFixedWidth(widths[i]);
+        panel->setGeometry(x, 0, widths[i], 19);
         panel->setAlignment(alignments[i] | Qt::AlignVCenter);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setIndent(2);
-        status->addWidget(panel);
         StatusPanels[i] = panel;
+        x += widths[i];
     }
 }
 

@@ -417,6 +417,8 @@ private slots:
             QVERIFY(panel->isVisible());
             QCOMPARE(panel->width(), widths[i]);
             QCOMPARE(panel->alignment() & Qt::AlignHorizontal_Mask, aligned[i]);
+            if (i > 0) // side by side, never over each other
+                QCOMPARE(panel->x(), MainForm->StatusPanels[i - 1]->geometry().right() + 1);
         }
         QCOMPARE(MainForm->StatusPanels[0]->text(), QString());
         QCOMPARE(MainForm->StatusPanels[1]->text(), QString::fromUtf8("Relatório Ecocardiográfico"));
@@ -657,6 +659,11 @@ private slots:
         QTRY_COMPARE(shownHint(), QString());
         menu->setActiveAction(MainForm->FileExitItem);
         QTRY_COMPARE(shownHint(), QString("Exit this application"));
+        // and under the mouse pointer
+        QTest::mouseMove(menu, menu->actionGeometry(MainForm->FilePrintItem).center());
+        QTRY_COMPARE(shownHint(), QString::fromUtf8("Imprimir Relatório"));
+        QTest::qWait(20); // the idle pass that follows the pointer must not clear it
+        QCOMPARE(shownHint(), QString::fromUtf8("Imprimir Relatório"));
         QTest::keyClick(menu, Qt::Key_Escape);
         QTRY_VERIFY(!menu->isVisible());
         QTRY_COMPARE(shownHint(), QString());

@@ -143,11 +143,14 @@ void Application::watchMenu(QMenu* menu)
 
 void Application::trackPointer(QObject* receiver, QEvent* event)
 {
+    // An open menu gives its own hints, of the entry it highlights.
+    if (qobject_cast<QMenu*>(receiver))
+        return;
     switch (event->type()) {
     case QEvent::Enter:
     case QEvent::MouseMove:
     case QEvent::HoverMove:
-        if (receiver->isWidgetType() && !qobject_cast<QMenu*>(receiver))
+        if (receiver->isWidgetType())
             m_pointerWidget = static_cast<QWidget*>(receiver);
         break;
     case QEvent::Leave:
@@ -167,6 +170,8 @@ void Application::trackPointer(QObject* receiver, QEvent* event)
 void Application::updateHint()
 {
     m_hintPending = false;
+    if (qobject_cast<QMenu*>(activePopupWidget()))
+        return;
     QString hint;
     for (QWidget* w = m_pointerWidget; w && hint.isEmpty(); w = w->parentWidget())
         hint = w->toolTip();
