@@ -114,7 +114,7 @@ private slots:
             names << table->value(table->indexOf("NOME")).toString();
         }
         // Written in order 1..110 without the multiples of 7, 30 to a block;
-        // NF 34 was deleted inside block 2, and the chain runs 1, 3, 2, 4.
+        // NF 36 was deleted inside block 2, and the chain runs 1, 3, 2, 4.
         QList<int> written;
         for (int nf = 1; nf <= 110; ++nf)
             if (nf % 7 != 0)

@@ -277,7 +277,7 @@ static void patients(const char *dir)
         ++n;
     }
     close_table(&t);
-    delete_in_block(&t, 2, 0); /* NF 34 */
+    delete_in_block(&t, 2, 0); /* NF 36 */
     swap_blocks_2_and_3(&t);
 }
 
