@@ -68,7 +68,8 @@ QByteArray longReport()
     for (int i = 0; i < 16; ++i)
         rtf += QByteArray(i == 0 ? "\\b " : "")
             + "Situs solitus. Concord\\'e2ncia auriculoventricular e ventriculoarterial. Septos \\'edntegros. "
-              "Fun\\'e7\\'e3o sist\\'f3lica preservada.\\par\r\n";
+              "Fun\\'e7\\'e3o sist\\'f3lica preservada."
+            + (i == 0 ? "\\b0" : "") + "\\par\r\n";
     return rtf + "}\r\n";
 }
 

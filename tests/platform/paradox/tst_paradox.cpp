@@ -147,9 +147,9 @@ private slots:
                 note = table.text(table.value(ordSeg1).toByteArray());
         }
         // inside the record, in a shared block of the .MB, in a block of its own, plain text
-        QCOMPARE(reports[0].size(), 129);
-        QCOMPARE(reports[1].size(), 524);
-        QCOMPARE(reports[2].size(), 2292);
+        QCOMPARE(reports[0].size(), 132);
+        QCOMPARE(reports[1].size(), 527);
+        QCOMPARE(reports[2].size(), 2295);
         for (int i = 0; i < 3; ++i) {
             QVERIFY(reports[i].startsWith("{\\rtf1\\ansi\\ansicpg1252"));
             QVERIFY(reports[i].endsWith("\\par\r\n}\r\n"));

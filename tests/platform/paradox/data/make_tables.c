@@ -213,7 +213,8 @@ static void swap_blocks_2_and_3(Table *t)
 }
 
 /* An RTF report as the old program's editor wrote it: Windows-1252 escapes,
- * one font, 10 pt; `paragraphs` repeats the body to reach a length. */
+ * one font, 10 pt, the first paragraph bold; `paragraphs` repeats the body to
+ * reach a length. */
 static const char *rtf(const char *body, int paragraphs)
 {
     static char out[16384];
@@ -221,7 +222,7 @@ static const char *rtf(const char *body, int paragraphs)
                      "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang2070{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\r\n"
                      "\\viewkind4\\uc1\\pard\\f0\\fs20 ");
     for (int i = 0; i < paragraphs; ++i)
-        n += snprintf(out + n, sizeof out - n, "%s%s\\par\r\n", i == 0 ? "\\b " : "", body);
+        n += snprintf(out + n, sizeof out - n, "%s%s%s\\par\r\n", i == 0 ? "\\b " : "", body, i == 0 ? "\\b0" : "");
     snprintf(out + n, sizeof out - n, "}\r\n");
     return out;
 }
