@@ -22,6 +22,9 @@ int createCommand(const QString& alias, Io io);
 int demoCommand(const QString& alias, int patients, int examsPerPatient, Io io);
 int checkCommand(const QString& alias, Io io);
 int exportReportCommand(const QString& alias, int patient, int exam, const QString& file, Io io);
+// Brings the tables of the practice's former store in `dir` into the store of
+// `alias`, all or nothing; refuses a store that holds records unless `replace`.
+int importCommand(const QString& alias, const QString& dir, bool replace, Io io);
 
 // Creates every stored table that is missing; refuses, naming the table, when
 // a table that exists holds records. Returns false after reporting.

@@ -20,6 +20,11 @@ Utilização:
   velunor-admin export-report NOME PACIENTE EXAME FICHEIRO
                                    grava o relatório (Eco1) do EXAME-ésimo exame do
                                    PACIENTE num ficheiro (.rtf)
+  velunor-admin import NOME DIRECTÓRIO [--replace]
+                                   traz as tabelas antigas (Bddid.DB, eco.DB, Frase.db,
+                                   Medico.DB, convencao.DB, TipoExame.db e os seus .MB) do
+                                   DIRECTÓRIO para a base de dados, tudo ou nada; com
+                                   --replace substitui os registos que ela já tenha
   velunor-admin --help
 
 O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
@@ -84,6 +89,8 @@ int main(int argc, char** argv)
                 return usage(err, "PACIENTE e EXAME são números (o primeiro exame é 1).");
             return admin::exportReportCommand(alias, patient, exam, args[4], io);
         }
+        if (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--replace")))
+            return admin::importCommand(alias, args[2], args.size() == 4, io);
         return usage(err, QString("comando desconhecido ou argumentos errados: %1").arg(args.join(' ')));
     } catch (const engine::EngineError& e) {
         err << "velunor-admin: " << e.text() << "\n";
