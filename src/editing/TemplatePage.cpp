@@ -13,7 +13,8 @@
 
 namespace {
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& where, const QFont& font = uiFont(11))
+QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& where,
+              const QFont& font = uiFont(11))
 {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);

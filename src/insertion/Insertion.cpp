@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QScreen>
+#include <algorithm>
 
 namespace insertion {
 
@@ -26,9 +27,10 @@ void placeOverMainWindow(QWidget* window, const QSize& outer)
     QRect place(QPoint(0, 0), outer);
     place.moveCenter(centre);
     // A main window near an edge must not push the window off the screen.
-    place.moveLeft(std::clamp(place.left(), available.left(), std::max(available.left(), available.right() - outer.width() + 1)));
-    place.moveTop(std::clamp(place.top(), available.top(), std::max(available.top(), available.bottom() - outer.height() + 1)));
-    window->move(place.topLeft());
+    const QPoint last(std::max(available.left(), available.right() + 1 - outer.width()),
+                      std::max(available.top(), available.bottom() + 1 - outer.height()));
+    window->move(std::clamp(place.left(), available.left(), last.x()),
+                 std::clamp(place.top(), available.top(), last.y()));
 }
 
 } // namespace insertion

@@ -10,55 +10,35 @@
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
 #include "platform/engine/Values.h"
-#include "platform/richtext/Rtf.h"
 #include "platform/ui/Application.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 
 // The phrase picker and the standard conclusions on a real store, pasting
-// into the report of an exam made today.
+// into the report of an exam made today. Tests tagged "empty" start with no
+// phrases and no conclusions.
 class TestInsertion : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TestStore> store;
-    TDataModule1* dm = nullptr;
-    const QString phrase1 = QString::fromUtf8("Sem alterações.");
-    const QString phrase2 = "CIV pequena.";
-
-    int storedCount(const char* table)
-    {
-        return store->connect("CHECK")->query(QString("select count(*) from ") + table).rows.at(0).at(0).toInt();
-    }
+    const QString phrase1 = QString::fromUtf8("Sem alterações."), phrase2 = "CIV pequena.";
 
     // The exam being edited, its report "Antes XX depois" with XX selected.
     void editReportWithSelection()
     {
-        dm->TableEco->edit();
-        dm->TableEcoEco1->setValue("Antes XX depois");
-        QTextCursor c(MainForm->Editor->document());
-        c.setPosition(6);
-        c.setPosition(8, QTextCursor::KeepAnchor);
-        MainForm->Editor->setTextCursor(c);
+        DataModule1->TableEco->edit();
+        DataModule1->TableEcoEco1->setValue("Antes XX depois");
+        MainForm->Editor->find("XX");
     }
 
-    // Runs a main-window command as F5 and F8 do while the main window is active.
+    // F5 or F8 while the main window is active.
     void fromMainWindow(QAction* command)
     {
         QApplication::setActiveWindow(MainForm);
         command->trigger();
-    }
-
-    // The way each window pastes: Enter in the phrase list, "usar conclusão".
-    void paste(const QString& window)
-    {
-        if (window == "phrase")
-            QTest::keyClick(Form1->DBGrid1, Qt::Key_Return);
-        else
-            QTest::mouseClick(FormConc->BitBtn1, Qt::LeftButton);
     }
 
 private slots:
@@ -68,24 +48,19 @@ private slots:
         store->createTables();
         if (!QByteArray(QTest::currentDataTag()).startsWith("empty")) {
             auto db = store->connect("SEED");
-            db->execute("insert into frase (frase, outros) values (:a, 'uso frequente'), (:b, null)", {phrase1, phrase2});
-            QTextDocument body;
-            QTextCursor c(&body);
-            QTextCharFormat bold;
-            bold.setFontWeight(QFont::Bold);
-            c.insertText("Normal", bold);
-            c.insertText(" para a idade.", QTextCharFormat());
-            db->execute("insert into conclusao (nome, descricao) values ('Normal', :d)", {richtext::save(&body)});
+            db->execute("insert into frase (frase, outros) values (:a, 'uso frequente'), (:b, null)",
+                        {phrase1, phrase2});
+            db->execute("insert into conclusao (nome, descricao) values ('Normal', :d)",
+                        {"{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\b Normal\\b0  para a idade.\\par}"});
         }
         Startup startup(*Application::instance());
         answerBoxes([&] { startup.build(); });
-        dm = DataModule1;
         clock_::set([] { return engine::values::wallClock(QDate(2026, 5, 4), QTime(9, 0)); });
-        dm->TablePac->insert();
-        dm->TablePacNOME->setValue("ANA");
-        dm->TablePac->post();
-        dm->TableEco->insert();
-        dm->TableEco->post();
+        DataModule1->TablePac->insert();
+        DataModule1->TablePacNOME->setValue("ANA");
+        DataModule1->TablePac->post();
+        DataModule1->TableEco->insert();
+        DataModule1->TableEco->post();
         MainForm->show();
         QVERIFY(QTest::qWaitForWindowExposed(MainForm));
     }
@@ -102,7 +77,6 @@ private slots:
         editReportWithSelection();
         fromMainWindow(MainForm->Frases1);
         QVERIFY(QTest::qWaitForWindowActive(Form1));
-        QCOMPARE(QApplication::focusWidget(), Form1->DBGrid1);
         QTest::keyClick(Form1->DBGrid1, Qt::Key_Return);
         QTest::keyClick(Form1->DBGrid1, Qt::Key_Down);
         const QRect row2 = Form1->DBGrid1->visualRect(Form1->DBGrid1->model()->index(1, 0));
@@ -116,91 +90,66 @@ private slots:
         QTest::keyClick(Form1->DBGrid1, Qt::Key_Escape);
         QVERIFY(!Form1->isVisible());
         fromMainWindow(MainForm->Frases1);
-        QVERIFY(Form1->isVisible());
-        QCOMPARE(dm->TableFraseFrase->asString(), phrase2);
+        QCOMPARE(DataModule1->TableFraseFrase->asString(), phrase2);
     }
 
-    void aBrowsedExamOnlyGetsTheClipboard_data()
+    void withoutAPasteTheClipboardStillGetsTheText_data()
     {
-        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("phrase");
         QTest::addColumn<QString>("text");
-        QTest::newRow("phrase") << "phrase" << phrase1;
-        QTest::newRow("conclusion") << "conclusion" << "Normal para a idade.";
+        QTest::addColumn<QString>("report");
+        QTest::newRow("phrase, exam browsed") << true << phrase1 << "";
+        QTest::newRow("conclusion, exam browsed") << false << "Normal para a idade." << "";
+        QTest::newRow("empty phrases") << true << "" << "Antes  depois";
+        QTest::newRow("empty conclusions") << false << "" << "Antes  depois";
     }
 
-    void aBrowsedExamOnlyGetsTheClipboard()
+    void withoutAPasteTheClipboardStillGetsTheText()
     {
-        QFETCH(QString, window);
+        QFETCH(bool, phrase);
         QFETCH(QString, text);
-        Form1->show();
-        FormConc->show();
-        paste(window);
-        QCOMPARE(QApplication::clipboard()->text(), text);
-        QCOMPARE(MainForm->Editor->toPlainText(), QString());
-        QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
-    }
-
-    void anEmptyListClearsTheSelectionAndInsertsNothing_data()
-    {
-        QTest::addColumn<QString>("window");
-        QTest::newRow("empty phrases") << "phrase";
-        QTest::newRow("empty conclusions") << "conclusion";
-    }
-
-    void anEmptyListClearsTheSelectionAndInsertsNothing()
-    {
-        QFETCH(QString, window);
+        QFETCH(QString, report);
         QApplication::clipboard()->setText("antigo");
-        editReportWithSelection();
+        if (!report.isEmpty())
+            editReportWithSelection(); // an empty text still replaces the selection
         Form1->show();
         FormConc->show();
-        paste(window);
-        QCOMPARE(QApplication::clipboard()->text(), QString());
-        QCOMPARE(MainForm->Editor->toPlainText(), QString("Antes  depois"));
-    }
-
-    void ctrlDeleteAsksBeforeDeletingAPhrase_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("left");
-        QTest::newRow("Cancel keeps") << int(QMessageBox::Cancel) << 2;
-        QTest::newRow("OK deletes") << int(QMessageBox::Ok) << 1;
+        if (phrase)
+            QTest::keyClick(Form1->DBGrid1, Qt::Key_Return);
+        else
+            QTest::mouseClick(FormConc->BitBtn1, Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), text);
+        QCOMPARE(MainForm->Editor->toPlainText(), report);
     }
 
     void ctrlDeleteAsksBeforeDeletingAPhrase()
     {
-        QFETCH(int, answer);
-        QFETCH(int, left);
         Form1->show();
-        const QStringList boxes = answerBoxes(
-            [&] { QTest::keyClick(Form1->DBGrid1, Qt::Key_Delete, Qt::ControlModifier); },
-            {QMessageBox::StandardButton(answer)});
-        QCOMPARE(boxes, QStringList{"Delete record?"});
-        QCOMPARE(storedCount("frase"), left);
-        QCOMPARE(dm->TableFrase->recordCount(), left);
+        for (const auto& [answer, left] : {std::pair{QMessageBox::Cancel, 2}, std::pair{QMessageBox::Ok, 1}}) {
+            const QStringList boxes = answerBoxes(
+                [&] { QTest::keyClick(Form1->DBGrid1, Qt::Key_Delete, Qt::ControlModifier); }, {answer});
+            QCOMPARE(boxes, QStringList{"Delete record?"});
+            QCOMPARE(store->connect("CHECK")->query("select count(*) from frase").rows.at(0).at(0).toInt(), left);
+        }
     }
 
     void aConclusionGoesInAsPlainTextUnsavedChangesIncluded()
     {
         editReportWithSelection();
         fromMainWindow(MainForm->Concluses1);
-        QVERIFY(FormConc->isVisible());
         QTest::mouseClick(FormConc->BitBtn1, Qt::LeftButton);
         QCOMPARE(MainForm->Editor->toPlainText(), QString("Antes Normal para a idade. depois"));
-        for (QTextBlock::iterator it = MainForm->Editor->document()->firstBlock().begin(); !it.atEnd(); ++it)
+        for (auto it = MainForm->Editor->document()->firstBlock().begin(); !it.atEnd(); ++it)
             QCOMPARE(it.fragment().charFormat().fontWeight(), int(QFont::Normal));
 
-        // Typed into the body and not saved: it goes in as typed.
         FormConc->PreConclusao->setFocus();
         FormConc->PreConclusao->moveCursor(QTextCursor::End);
         QTest::keyClicks(FormConc->PreConclusao, " Sem mais.");
         QTest::mouseClick(FormConc->BitBtn1, Qt::LeftButton);
-        QCOMPARE(dm->TableConc->state(), DataSetState::Edit);
+        QCOMPARE(DataModule1->TableConc->state(), DataSetState::Edit);
         QVERIFY(FormConc->isVisible());
-        dm->TableEco->post();
-        QTextDocument stored;
-        richtext::load(&stored, store->connect("CHECK")->query("select eco1 from eco").rows.at(0).at(0).toString());
-        QCOMPARE(stored.toPlainText(), QString("Antes Normal para a idade.Normal para a idade. Sem mais. depois"));
+        QCOMPARE(MainForm->Editor->toPlainText(),
+                 QString("Antes Normal para a idade.Normal para a idade. Sem mais. depois"));
     }
 };
 
