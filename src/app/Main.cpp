@@ -241,6 +241,7 @@ void TMainForm::createPages()
     PageControl1->addTab(TabSheet2, QString::fromUtf8("Modelos de Relatório"));
     setCentralWidget(PageControl1);
     buildPatientPage(TabSheet1);
+    buildTemplatePage(TabSheet2);
 }
 
 bool TMainForm::event(QEvent* event)

@@ -15,6 +15,7 @@ class QToolBar;
 class QToolButton;
 class DBEdit;
 class DBLookupComboBox;
+class DBMemo;
 class DBRichEdit;
 class Dataset;
 
@@ -88,6 +89,11 @@ public:
     // only its style changes, through the three toggle buttons.
     QTextCharFormat FormatFont;
 
+    // --- the page "Modelos de Relatório": exam types and their templates ---
+    DBEdit* DBEdit9;
+    DBMemo* DBMemo1;
+    DBNavigator* DBNavigator3;
+
     // --- commands of the frame ---
     void ShowHint(const QString& hint);
     void BotaoPsqClick(QObject* sender);
@@ -133,6 +139,7 @@ private:
     void createPages();
     void buildPatientPage(QWidget* page);
     void buildReportPage(QWidget* page);
+    void buildTemplatePage(QWidget* page);
     bool settlePendingChanges();
     bool m_placed = false;
 };

@@ -2,12 +2,31 @@
 
 #include <QWidget>
 
-// The phrase picker.
+class DBGrid;
+
+// The phrase picker: a small window, always on top, listing the standard
+// phrases. Enter or a double-click pastes the highlighted phrase into the
+// report being written and leaves the picker open, so that several phrases
+// go in one after the other; Esc hides it. It keeps nothing of its own: the
+// highlighted phrase is the phrase table's current record.
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
+
+    DBGrid* DBGrid1;
+
+    // Pastes the highlighted phrase, exactly as stored, through the clipboard.
+    void DBGrid1DblClick();
+    // Enter pastes, Esc hides; other keys are the list's.
+    void DBGrid1KeyPress(QChar key);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool m_placed = false;
 };
 
 extern TForm1* Form1;

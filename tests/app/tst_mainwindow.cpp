@@ -738,14 +738,20 @@ private slots:
         QVERIFY(MainForm->isVisible());
 
         // One about box at a time: the entry is off until the box closes.
-        MainForm->Acercade1->trigger();
-        QVERIFY(FormAcerca && FormAcerca->isVisible());
-        QVERIFY(!MainForm->Acercade1->isEnabled());
-        QPointer<QWidget> about = FormAcerca;
-        about->close();
-        QTRY_VERIFY(!about);
-        QVERIFY(!FormAcerca);
-        QVERIFY(MainForm->Acercade1->isEnabled());
+        // Esc, Enter and Alt+S close it, and every opening builds a new box.
+        for (const QKeyCombination key : {QKeyCombination(Qt::Key_Escape), QKeyCombination(Qt::Key_Return),
+                                          QKeyCombination(Qt::ALT | Qt::Key_S)}) {
+            MainForm->Acercade1->trigger();
+            QPointer<TFormAcerca> about = FormAcerca;
+            QVERIFY(about && about->isVisible() && !about->isModal());
+            QVERIFY(!MainForm->Acercade1->isEnabled());
+            QVERIFY(QTest::qWaitForWindowActive(about));
+            QCOMPARE(QApplication::focusWidget(), about->BitBtn1);
+            QTest::keyClick(about->BitBtn1, key.key(), key.keyboardModifiers());
+            QTRY_VERIFY(!about);
+            QVERIFY(!FormAcerca);
+            QVERIFY(MainForm->Acercade1->isEnabled());
+        }
     }
 
     void insertingAPatientPutsTheFocusOnTheName()

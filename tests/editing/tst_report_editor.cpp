@@ -8,6 +8,7 @@
 #include "data/controls/ControlSupport.h"
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBLookupComboBox.h"
+#include "data/controls/DBMemo.h"
 #include "data/controls/DBRichEdit.h"
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QToolButton>
@@ -26,8 +28,8 @@
 using engine::values::wallClock;
 
 // The report editor of the main window on a real store: editing rules,
-// the stored form of the report, the format bar, the template seeding and
-// the commands that open the pickers.
+// the stored form of the report, the format bar, the template seeding, the
+// commands that open the pickers, and the page that keeps the templates.
 class TestReportEditor : public QObject {
     Q_OBJECT
 
@@ -73,6 +75,16 @@ class TestReportEditor : public QObject {
             QKeyEvent press(QEvent::KeyPress, c == '\t' ? Qt::Key_Tab : 0, Qt::NoModifier, QString(c));
             QApplication::sendEvent(MainForm->Editor, &press);
         }
+    }
+
+    std::vector<engine::Row> storedTemplates()
+    {
+        return store->connect("CHECK")->query("select relatorio from tipoexame order by id").rows;
+    }
+
+    void pressTypeButton(DBNavigator::Button button)
+    {
+        QTest::mouseClick(MainForm->DBNavigator3->button(button), Qt::LeftButton);
     }
 
     void chooseType(int row, QList<QMessageBox::StandardButton> answers, QStringList* boxes)
@@ -318,6 +330,65 @@ private slots:
         MainForm->Frases1->trigger();
         QVERIFY(Form1->isVisible());
         QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
+    }
+
+    // --- the page "Modelos de Relatório" ---
+
+    void aTemplateIsTypedSavedOnMovingAndSeedsANewExam()
+    {
+        addPatientWithExam("ANA", 0, QVariant());
+        MainForm->PageControl1->setCurrentWidget(MainForm->TabSheet2);
+        dm->TableTipoEx->first();
+        QTest::mouseClick(MainForm->DBMemo1->viewport(), Qt::LeftButton);
+        QTest::keyClick(MainForm->DBMemo1, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(MainForm->DBMemo1, "Linha 1\tA");
+        QCOMPARE(dm->TableTipoEx->state(), DataSetState::Edit);
+        QTest::keyClick(MainForm->DBMemo1, Qt::Key_Return);
+        QTest::keyClicks(MainForm->DBMemo1, "Linha 2");
+        QCOMPARE(QApplication::focusWidget(), MainForm->DBMemo1); // Tab typed a tab
+        pressTypeButton(DBNavigator::Next);
+        QCOMPARE(storedTemplates().at(0).at(0), QVariant("Linha 1\tA\nLinha 2"));
+
+        dm->TableEco->insert();
+        QStringList boxes;
+        chooseType(0, {}, &boxes);
+        QCOMPARE(dm->TableEcoEco1->asString(), QString("Linha 1\tA\nLinha 2"));
+    }
+
+    void aNewTypeWithAnEmptyTemplateSeedsNothing()
+    {
+        addPatientWithExam("ANA", 0, QString::fromUtf8("Relatório."));
+        pressTypeButton(DBNavigator::Insert);
+        QTest::keyClicks(MainForm->DBEdit9, "Vazio");
+        pressTypeButton(DBNavigator::Post);
+        QCOMPARE(storedTemplates().at(2).at(0), QVariant());
+
+        dm->TableEco->edit();
+        QStringList boxes;
+        chooseType(2, {QMessageBox::Yes}, &boxes);
+        QCOMPARE(dm->TableEcoEco1->asString(), QString());
+    }
+
+    void aDeletedTypeLeavesItsExamsWithAnEmptyType()
+    {
+        addPatientWithExam("ANA", 0, QVariant());
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        QStringList boxes;
+        chooseType(0, {}, &boxes);
+        MainForm->DBNavigator2->click(DBNavigator::Post);
+        QCOMPARE(MainForm->DBLookupComboBox2->text(), QString::fromUtf8("Transtorácico"));
+        // saving another type leaves the exam's type shown
+        dm->TableTipoEx->last();
+        dm->TableTipoEx->edit();
+        dm->TableTipoExTipo->setValue("Fetal gemelar");
+        dm->TableTipoEx->post();
+        QCOMPARE(MainForm->DBLookupComboBox2->text(), QString::fromUtf8("Transtorácico"));
+
+        dm->TableTipoEx->first();
+        QCOMPARE(answerBoxes([&] { pressTypeButton(DBNavigator::Delete); }, {QMessageBox::Ok}),
+                 QStringList{"Delete record?"});
+        QCOMPARE(storedTemplates().size(), size_t(1));
+        QCOMPARE(MainForm->DBLookupComboBox2->text(), QString());
     }
 };
 

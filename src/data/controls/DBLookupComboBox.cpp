@@ -34,6 +34,15 @@ qint64 currentTime()
     return started.elapsed();
 }
 
+// Whether a row of the list cursor holds `key` in its key field.
+bool holdsKey(const Dataset& list, const Field& keyField, const QVariant& key)
+{
+    for (int row = 0; row < list.recordCount(); ++row)
+        if (list.rowAt(row).value(keyField.index()) == key)
+            return true;
+    return false;
+}
+
 } // namespace
 
 // The rows of the list cursor as the open list shows them, read from the
@@ -243,12 +252,17 @@ void DBLookupComboBox::listChanged(DataEvent event)
     case DataEvent::DataSetChanged: {
         m_model->reload();
         syncListView();
-        // A renamed list row shows its new name, without moving the list.
         const Field* key = listKeyField();
         const Field* shown = listShownField();
-        if (!m_dropped && key && shown && !listDataset()->isEmpty() && !isEmptyKey(m_keyValue)
-            && sameKey(engine::values::coerce(key->type(), m_keyValue), key->value()))
+        if (m_dropped || !key || !shown || isEmptyKey(m_keyValue))
+            break;
+        const QVariant wanted = engine::values::coerce(key->type(), m_keyValue);
+        // A renamed list row shows its new name, without moving the list; a
+        // row that is gone (a deleted exam type) shows nothing.
+        if (!listDataset()->isEmpty() && sameKey(wanted, key->value()))
             setShownText(shown->displayText());
+        else if (!holdsKey(*listDataset(), *key, wanted))
+            setShownText(QString());
         break;
     }
     case DataEvent::Scrolled:

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+// What the phrase picker and the standard conclusions window share.
+namespace insertion {
+
+// Puts `text` on the system clipboard as plain text, replacing whatever it
+// held, and has the main window's report editor paste it: at the caret, over
+// the selection, nothing added, and only while the exam is being edited.
+void pasteIntoReport(const QString& text);
+
+// Gives a window its outer size (frame included) and centres it on the main
+// window, kept inside the screen; for the window's first showing.
+void placeOverMainWindow(QWidget* window, const QSize& outer);
+
+} // namespace insertion
