@@ -149,6 +149,9 @@ protected:
     void notify(DataEvent event, Field* field = nullptr);
     void run(const Event& event) { if (event) event(*this); }
     void reloadKeeping(const QVariantList& identity, int fallback);
+    // Reads the records again after a write that another user's change
+    // refused, so that the current record shows what the store holds now.
+    void rereadAfterConflict();
     int findIdentity(const QVariantList& identity) const;
     void setState(DataSetState state);
     // Re-reads after the master moved: end the pending edit, take the
@@ -180,6 +183,7 @@ private:
     QString m_masterField, m_detailField;
     QVariant m_rangeValue;        // the master value the records were read for
     bool m_stale = false;         // reading the master's records failed: read before use
+    bool m_conflict = false;      // the pending edit's save met another user's change
 
     friend class MasterLink;
 };
