@@ -126,6 +126,7 @@ private:
     // connection when the time is over.
     short waitFor(short events, const QDeadlineTimer& deadline);
     [[noreturn]] void giveUp();
+    [[noreturn]] void fail(const QString& why);
     static void onNotice(void* self, const PGresult* notice);
 
     QString m_connection;
@@ -237,9 +238,16 @@ short PostgresDriver::waitFor(short events, const QDeadlineTimer& deadline)
         if (n == 0)
             giveUp();
         if (errno != EINTR)
-            throw EngineError(QString("Erro na ligação ao servidor PostgreSQL %1: %2")
-                                  .arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+            fail(QString("Erro na ligação ao servidor PostgreSQL %1: %2")
+                     .arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
     }
+}
+
+void PostgresDriver::fail(const QString& why)
+{
+    // A statement half sent or half answered leaves the connection unusable.
+    m_lost = true;
+    throw EngineError(why);
 }
 
 void PostgresDriver::giveUp()
@@ -249,25 +257,23 @@ void PostgresDriver::giveUp()
     // rolls back what is still open, and a new one is made for the next
     // statement.
     ::shutdown(PQsocket(m_conn), SHUT_RDWR);
-    m_lost = true;
-    throw EngineError(QString("O servidor PostgreSQL %1 não respondeu em %2 segundos. A ligação foi fechada e "
-                              "volta a ser aberta na próxima operação; a operação em curso pode não ter sido "
-                              "gravada.")
-                          .arg(m_target)
-                          .arg(m_answerWait / 1000));
+    fail(QString("O servidor PostgreSQL %1 não respondeu em %2 segundos. A ligação foi fechada e volta a ser "
+                 "aberta na próxima operação; a operação em curso pode não ter sido gravada.")
+             .arg(m_target)
+             .arg(m_answerWait / 1000));
 }
 
 Result PostgresDriver::exchange(int sent)
 {
     const QDeadlineTimer deadline(m_answerWait);
     if (!sent)
-        throw EngineError(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+        fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
     for (;;) {
         const int flushed = PQflush(m_conn);
         if (flushed == 0)
             break;
         if (flushed < 0)
-            throw EngineError(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+            fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
         if (waitFor(POLLIN | POLLOUT, deadline) & POLLIN)
             PQconsumeInput(m_conn);
     }
