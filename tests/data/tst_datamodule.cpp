@@ -158,7 +158,8 @@ private slots:
             dm->TablePac->post();
             QFAIL("saved into a store that can only be read");
         } catch (const engine::EngineError& e) {
-            QCOMPARE(e.text(), QString("A base de dados %1 está aberta só para leitura; nada foi gravado.").arg(file));
+            QCOMPARE(e.text(),
+                     QString("A base de dados %1 está aberta só para leitura; nada foi gravado.").arg(file));
         }
         QCOMPARE(dm->TablePac->state(), DataSetState::Edit);
     }

@@ -288,8 +288,8 @@ void StoredTable::remove(const Record& old)
 {
     checkWritable();
     Driver& driver = m_database.driver();
-    const qint64 removed =
-        driver.execute("delete from " + driver.ident(m_table) + " where " + unchangedCondition(0), unchangedParams(old));
+    const QString sql = "delete from " + driver.ident(m_table) + " where " + unchangedCondition(0);
+    const qint64 removed = driver.execute(sql, unchangedParams(old));
     // A record already gone is where the user wanted it; one changed since it
     // was read may now hold another user's work.
     if (removed == 0 && read(old.identity))
