@@ -22,6 +22,9 @@ int createCommand(const QString& alias, Io io);
 int demoCommand(const QString& alias, int patients, int examsPerPatient, Io io);
 int checkCommand(const QString& alias, Io io);
 int exportReportCommand(const QString& alias, int patient, int exam, const QString& file, Io io);
+// The exam report of patient `patient`'s exam `examKey` (its CodigoExame,
+// "-" for none) as a PDF file, composed as the program prints it.
+int reportPdfCommand(const QString& alias, int patient, const QString& examKey, const QString& file, Io io);
 
 // Creates every stored table that is missing; refuses, naming the table, when
 // a table that exists holds records. Returns false after reporting.

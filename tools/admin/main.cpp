@@ -2,7 +2,8 @@
 
 #include "platform/engine/EngineError.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 
 namespace {
 
@@ -20,6 +21,10 @@ Utilização:
   velunor-admin export-report NOME PACIENTE EXAME FICHEIRO
                                    grava o relatório (Eco1) do EXAME-ésimo exame do
                                    PACIENTE num ficheiro (.rtf)
+  velunor-admin report-pdf NOME PACIENTE EXAME FICHEIRO
+                                   grava o relatório impresso do exame EXAME (o seu
+                                   CodigoExame, AAAA-MM-DD HH:MM:SS.mmm, ou - para um
+                                   paciente sem exames) do PACIENTE num ficheiro PDF
   velunor-admin --help
 
 O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
@@ -47,10 +52,16 @@ int intOption(const QStringList& args, const QString& name, int fallback, bool* 
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Composing a report measures text, which takes the fonts of a GUI
+    // application; the tool never shows a window.
+    const bool composes = argc > 1 && qstrcmp(argv[1], "report-pdf") == 0;
+    if (composes)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        composes ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QTextStream out(stdout), err(stderr);
     admin::Io io{out, err};
-    const QStringList args = app.arguments().mid(1);
+    const QStringList args = app->arguments().mid(1);
     if (args.isEmpty())
         return usage(err, "falta o comando.");
     const QString command = args.first();
@@ -83,6 +94,13 @@ int main(int argc, char** argv)
             if (!okPatient || !okExam || exam < 1)
                 return usage(err, "PACIENTE e EXAME são números (o primeiro exame é 1).");
             return admin::exportReportCommand(alias, patient, exam, args[4], io);
+        }
+        if (command == "report-pdf" && args.size() == 5) {
+            bool ok = false;
+            const int patient = args[2].toInt(&ok);
+            if (!ok)
+                return usage(err, "PACIENTE é o número do paciente (NF).");
+            return admin::reportPdfCommand(alias, patient, args[3], args[4], io);
         }
         return usage(err, QString("comando desconhecido ou argumentos errados: %1").arg(args.join(' ')));
     } catch (const engine::EngineError& e) {
