@@ -32,7 +32,7 @@ public:
 
     // A print job or a composition is under way: print and preview requests
     // are refused meanwhile.
-    bool busy() const { return m_job; }
+    bool busy() const { return m_job && m_job->running(); }
     reporting::PrinterSettings& printerSettings() { return m_settings; }
     reporting::PreviewWindow* previewWindow() const { return m_preview; }
 

@@ -18,7 +18,9 @@ PdfWords::PdfWords(const QString& pdfFile)
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         if (xml.name() == u"page") {
-            ++m_pages;
+            if (++m_pages == 1)
+                m_pageSize = QSizeF(xml.attributes().value("width").toDouble() * kMmPerPoint,
+                                    xml.attributes().value("height").toDouble() * kMmPerPoint);
         } else if (xml.name() == u"word") {
             auto mm = [&](const char* name) { return xml.attributes().value(name).toDouble() * kMmPerPoint; };
             const QRectF box(QPointF(mm("xMin"), mm("yMin")), QPointF(mm("xMax"), mm("yMax")));

@@ -18,6 +18,7 @@ public:
     explicit PdfWords(const QString& pdfFile);
 
     int pageCount() const { return m_pages; }
+    QSizeF pageSize() const { return m_pageSize; } // of the first page
     const std::vector<PdfWord>& all() const { return m_words; }
     // The first word `text` on `page`; an empty box when there is none.
     PdfWord find(const QString& text, int page = 1) const;
@@ -32,5 +33,6 @@ private:
     std::vector<PdfWord> wordsAt(int page, double top, double left, double right) const;
 
     int m_pages = 0;
+    QSizeF m_pageSize;
     std::vector<PdfWord> m_words;
 };

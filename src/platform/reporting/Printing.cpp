@@ -78,7 +78,7 @@ std::vector<int> PrinterSettings::pagesToPrint(int pageCount) const
 
 namespace {
 
-// The scale that fits a page to the paper, and where it then starts.
+// The scale that fits a page to the paper.
 double fitScale(const QSizeF& page, const QSizeF& paper)
 {
     if (page.isEmpty())
@@ -187,7 +187,7 @@ void PrintJob::start()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         m_window->move(screen->availableGeometry().center() - m_window->rect().center());
     m_window->show();
-    QTimer::singleShot(0, this, &PrintJob::prepareNext);
+    QTimer::singleShot(0, this, &PrintJob::countNext);
 }
 
 void PrintJob::cancel()
@@ -196,40 +196,34 @@ void PrintJob::cancel()
         finish(false, {});
 }
 
-void PrintJob::prepareNext()
+void PrintJob::countNext()
 {
     if (!m_running)
         return;
-    if (m_prepared.size() == m_order.size()) {
+    if (m_counted == m_order.size()) {
         send();
         return;
     }
-    // Drawn in the printer's units, so that sending is only a copy.
-    const Page& page = m_pages[size_t(m_order[m_prepared.size()] - 1)];
-    const QSizeF paper = m_printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
-    const double unitsPerMm = m_printer->resolution() / 25.4 * fitScale(page.sizeMm, paper);
-    QPicture picture;
-    QPainter painter(&picture);
-    paintPage(page, painter, unitsPerMm);
-    painter.end();
-    m_prepared.push_back(std::move(picture));
-    m_bar->setValue(int(m_prepared.size()));
-    QTimer::singleShot(0, this, &PrintJob::prepareNext);
+    m_bar->setValue(int(++m_counted));
+    QTimer::singleShot(0, this, &PrintJob::countNext);
 }
 
 void PrintJob::send()
 {
     QPainter painter;
     if (!painter.begin(m_printer.get())) {
-        finish(false, m_printer->outputFileName().isEmpty()
+        const QString target = m_printer->outputFileName();
+        finish(false, target.isEmpty()
                           ? QString::fromUtf8("Não foi possível imprimir na impressora \"%1\".").arg(m_printer->printerName())
-                          : QString::fromUtf8("Não foi possível escrever o ficheiro \"%1\".").arg(m_printer->outputFileName()));
+                          : QString::fromUtf8("Não foi possível escrever o ficheiro \"%1\".").arg(target));
         return;
     }
-    for (size_t i = 0; i < m_prepared.size(); ++i) {
+    const QSizeF paper = m_printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
+    for (size_t i = 0; i < m_order.size(); ++i) {
         if (i > 0)
             m_printer->newPage();
-        painter.drawPicture(0, 0, m_prepared[i]);
+        const Page& page = m_pages[size_t(m_order[i] - 1)];
+        paintPage(page, painter, m_printer->resolution() / 25.4 * fitScale(page.sizeMm, paper));
     }
     painter.end();
     finish(true, {});
@@ -238,7 +232,6 @@ void PrintJob::send()
 void PrintJob::finish(bool printed, const QString& error)
 {
     m_running = false;
-    m_prepared.clear();
     m_window->hide();
     emit finished(printed, error);
 }

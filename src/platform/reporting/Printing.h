@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPicture>
 #include <memory>
 
 class QDialog;
@@ -42,10 +41,10 @@ struct PrinterSettings {
 bool writePdf(const std::vector<Page>& pages, QIODevice* device, const QString& title, QString* error);
 bool writePdf(const std::vector<Page>& pages, const QString& fileName, const QString& title, QString* error);
 
-// One print job in the "Printing progress" window. Each page is first drawn
-// for the printer, one page a turn of the event loop, so that the window
-// stays alive and "Cancel" works; only when every page is ready does the job
-// open the printer and send them, so a cancelled job sends nothing at all.
+// One print job in the "Printing progress" window. The pages are counted
+// out one a turn of the event loop, so that the window shows and "Cancel"
+// can be pressed; only when all are counted does the job open the printer
+// and draw them, so a cancelled job leaves nothing, on paper or on disk.
 // Pages are stretched, keeping their proportions, to the printer's paper.
 class PrintJob : public QObject {
     Q_OBJECT
@@ -64,13 +63,13 @@ signals:
     void finished(bool printed, const QString& error);
 
 private:
-    void prepareNext();
+    void countNext();
     void send();
     void finish(bool printed, const QString& error);
 
     std::vector<Page> m_pages;
     std::vector<int> m_order;
-    std::vector<QPicture> m_prepared;
+    size_t m_counted = 0;
     std::unique_ptr<QPrinter> m_printer;
     QDialog* m_window = nullptr;
     QProgressBar* m_bar = nullptr;
