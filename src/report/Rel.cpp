@@ -5,6 +5,8 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTextDocument>
 
 TRelatorio* Relatorio = nullptr;
@@ -180,6 +182,9 @@ void TRelatorio::preview(const ExamSnapshot& exam)
         return;
     if (!m_preview) {
         m_preview = new PreviewWindow(&m_settings);
+        // The whole screen also where no window manager maximises windows.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            m_preview->setGeometry(screen->availableGeometry());
         m_preview->showMaximized();
     }
     // The preview prints, and lays out again after a printer set-up, the
