@@ -6,6 +6,7 @@
 // It needs no store: the exam is built here (the alias argument of
 // scripts/bench is not used).
 
+#include "Measure.h"
 #include "Reports.h"
 #include "platform/reporting/Printing.h"
 #include "platform/richtext/Rtf.h"
@@ -24,23 +25,8 @@
 
 namespace {
 
-struct Figures {
-    double median;
-    double min;
-};
-
-Figures measure(int repetitions, const std::function<void()>& work)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < repetitions; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.front()};
-}
+using bench::Figures;
+using bench::measure;
 
 void show(const char* name, const Figures& f, double goal)
 {
