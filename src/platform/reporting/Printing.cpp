@@ -29,8 +29,10 @@ void PrinterSettings::applyTo(QPrinter& printer) const
     printer.setCopyCount(copies);
     printer.setCollateCopies(true);
     printer.setDuplex(QPrinter::DuplexNone);
-    printer.setFullPage(true);
     printer.setPageLayout(QPageLayout(paper, orientation, QMarginsF()));
+    // Drawing starts at the paper's corner, whatever the printer's margins:
+    // the report keeps its own.
+    printer.setFullPage(true);
     if (fromPage > 0 || toPage > 0) {
         printer.setPrintRange(QPrinter::PageRange);
         printer.setFromTo(fromPage, toPage);
