@@ -11,8 +11,7 @@ using engine::FieldType;
 
 namespace {
 
-// The name in the row of `table` whose key `column` is `key`; empty when
-// there is none.
+// The one value `select` finds for `key`; empty when it finds no row.
 QString nameByKey(engine::Database& db, const QString& select, const QVariant& key)
 {
     const engine::Snapshot found = db.query(select, {key});

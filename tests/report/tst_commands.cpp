@@ -328,6 +328,10 @@ private slots:
         const PdfWords printed(file("loaded.pdf"));
         QCOMPARE(printed.pageCount(), 1);
         QCOMPARE(printed.pageText(1), PdfWords(file("ana.pdf")).pageText(2));
+        Relatorio->printerSettings().fromPage = 5; // beyond the last page: nothing to print, and it says so
+        Relatorio->printerSettings().toPage = 9;
+        const QString nothing = answerBox([&] { preview->Print->trigger(); });
+        QVERIFY2(nothing.contains("nenhuma entre a 5 e a 9"), qPrintable(nothing));
     }
 
     void withoutAPrinterPrintingSaysSoAndThePreviewStillWorks()

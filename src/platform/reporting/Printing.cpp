@@ -142,6 +142,14 @@ PrintJob* startPrinting(std::vector<Page> pages, const PrinterSettings& settings
             *error = noPrinterMessage();
         return nullptr;
     }
+    if (settings.pagesToPrint(int(pages.size())).empty()) {
+        if (error)
+            *error = QString::fromUtf8("O relatório tem %1 página(s): não há nenhuma entre a %2 e a %3.")
+                         .arg(pages.size())
+                         .arg(settings.fromPage)
+                         .arg(settings.toPage);
+        return nullptr;
+    }
     auto* job = new PrintJob(std::move(pages), settings, documentName, QCoreApplication::instance());
     QObject::connect(job, &PrintJob::finished, job, &QObject::deleteLater);
     job->start();

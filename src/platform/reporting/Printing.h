@@ -80,7 +80,8 @@ private:
 QString noPrinterMessage();
 
 // Starts a job that prints `pages` with `settings`, or returns null, with
-// the reason in `*error`, when no printer is installed and no file named.
+// the reason in `*error`, when no printer is installed and no file named, or
+// when the page range holds none of the pages.
 // The job deletes itself once finished.
 PrintJob* startPrinting(std::vector<Page> pages, const PrinterSettings& settings, const QString& documentName,
                         QString* error);
