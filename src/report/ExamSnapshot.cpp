@@ -7,6 +7,8 @@
 #include "platform/engine/EngineError.h"
 #include "platform/engine/Values.h"
 
+#include <cmath>
+
 using engine::FieldType;
 
 namespace {
@@ -18,14 +20,14 @@ QString nameByKey(engine::Database& db, const QString& select, const QVariant& k
     return found.rows.empty() ? QString() : found.rows.front().value(0).toString();
 }
 
-// A key that is not a whole number names no row.
+// The keys are autoincrement numbers: anything else names no row.
 QVariant wholeNumber(const QVariant& value)
 {
     bool ok = false;
     const double d = value.toString().trimmed().toDouble(&ok);
-    if (!ok || d != double(qint64(d)))
+    if (!ok || d < 1 || d > 2147483647 || d != std::floor(d))
         return {};
-    return qint64(d);
+    return int(d);
 }
 
 } // namespace
