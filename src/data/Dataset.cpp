@@ -504,6 +504,26 @@ void Dataset::reloadKeeping(const QVariantList& identity, int fallback)
     m_bof = m_eof = m_records.empty();
 }
 
+void Dataset::addRecords(std::vector<engine::Record> records, bool before)
+{
+    if (records.empty())
+        return;
+    const int count = int(records.size());
+    m_records.insert(before ? m_records.begin() : m_records.end(), std::make_move_iterator(records.begin()),
+                     std::make_move_iterator(records.end()));
+    if (m_current < 0) {
+        m_current = 0;
+        m_bof = true;
+        m_eof = false;
+    } else if (before) {
+        m_current += count;
+        m_bof = false;
+    } else {
+        m_eof = false;
+    }
+    notify(DataEvent::DataSetChanged);
+}
+
 // --- writing -----------------------------------------------------------------
 
 engine::Record Dataset::writeRecord(bool, const engine::Record&, const engine::Row&, const QVector<bool>&, bool*)
