@@ -255,11 +255,13 @@ void Dataset::moveBy(int distance)
 void Dataset::setCurrentRow(int row)
 {
     checkActive();
-    // Ending the pending edit may drop an untouched new record and shift the
-    // rows after it: find the wanted record again by its identity.
+    // Ending the pending edit may drop an untouched new record, or save one
+    // that sorts elsewhere, and shift the rows: find the wanted record again
+    // by its identity (only then: it is a search through every record).
+    const bool wasEditing = editing();
     const QVariantList wanted = row >= 0 && row < int(m_records.size()) ? m_records[row].identity : QVariantList();
     checkBrowseMode();
-    if (const int found = findIdentity(wanted); found >= 0)
+    if (const int found = wasEditing ? findIdentity(wanted) : -1; found >= 0)
         row = found;
     row = std::clamp(row, 0, int(m_records.size()) - 1);
     if (row != m_current)

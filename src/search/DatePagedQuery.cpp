@@ -54,6 +54,20 @@ bool DatePagedQuery::hasMore(End end) const
     return active() && (end == End::Newer ? m_newest.has_value() : m_oldest.has_value());
 }
 
+std::vector<engine::Record> DatePagedQuery::readDated(QStringList conditions, const QVariantList& params,
+                                                      bool toTheEnd)
+{
+    // Dated rows and undated ones are read apart: a condition that joins them
+    // with "or" would keep the store from reading by the date's index.
+    conditions << m_dateColumn + " is not null";
+    std::vector<engine::Record> rows = read(conditions.join(" and "), params, "order by " + m_dateColumn + " desc");
+    if (toTheEnd) {
+        std::vector<engine::Record> undated = read(m_dateColumn + " is null", {}, QString());
+        rows.insert(rows.end(), std::make_move_iterator(undated.begin()), std::make_move_iterator(undated.end()));
+    }
+    return rows;
+}
+
 std::vector<engine::Record> DatePagedQuery::readRecords()
 {
     if (!m_bounded) {
@@ -61,25 +75,17 @@ std::vector<engine::Record> DatePagedQuery::readRecords()
         m_oldest = dateAfter(std::nullopt, End::Older);
         m_bounded = true;
     }
-    // The rows without a date belong to the end of the list.
-    const QString& column = m_dateColumn;
-    const QString upper = m_newest ? column + " <= :newest" : QString();
-    const QString lower = m_oldest ? column + " >= :oldest" : column + " is null";
+    QStringList conditions;
     QVariantList params;
-    if (m_newest)
+    if (m_newest) {
+        conditions << m_dateColumn + " <= :newest";
         params << *m_newest;
-    if (m_oldest)
+    }
+    if (m_oldest) {
+        conditions << m_dateColumn + " >= :oldest";
         params << *m_oldest;
-    QString condition;
-    if (m_newest && m_oldest)
-        condition = upper + " and " + lower;
-    else if (m_newest)
-        condition = "(" + upper + " or " + lower + ")";
-    else if (m_oldest)
-        condition = lower;
-    else
-        condition = "1 = 1";
-    return read(condition, params, QString("order by %1 desc nulls last").arg(column));
+    }
+    return readDated(conditions, params, !m_oldest);
 }
 
 int DatePagedQuery::fetchMore(End end)
@@ -90,17 +96,14 @@ int DatePagedQuery::fetchMore(End end)
     const QString& column = m_dateColumn;
     const QDate from = end == End::Older ? *m_oldest : *m_newest;
     const std::optional<QDate> next = dateAfter(from, end);
-    std::vector<engine::Record> rows;
-    const QString order = QString("order by %1 desc nulls last").arg(column);
-    if (end == End::Older) {
-        rows = next ? read(QString("%1 < :from and %1 >= :to").arg(column), {from, *next}, order)
-                    : read(QString("(%1 < :from or %1 is null)").arg(column), {from}, order);
-        m_oldest = next;
-    } else {
-        rows = next ? read(QString("%1 > :from and %1 <= :to").arg(column), {from, *next}, order)
-                    : read(QString("%1 > :from").arg(column), {from}, order);
-        m_newest = next;
+    QStringList conditions{QString("%1 %2 :from").arg(column, end == End::Older ? "<" : ">")};
+    QVariantList params{from};
+    if (next) {
+        conditions << QString("%1 %2 :to").arg(column, end == End::Older ? ">=" : "<=");
+        params << *next;
     }
+    std::vector<engine::Record> rows = readDated(conditions, params, end == End::Older && !next);
+    (end == End::Older ? m_oldest : m_newest) = next;
     const int added = int(rows.size());
     addRecords(std::move(rows), end == End::Newer);
     return added;

@@ -46,10 +46,13 @@ private:
     // The date of the part-th dated row beyond `from` towards `end` (from
     // the top when `from` is empty); nothing when fewer rows lie there.
     std::optional<QDate> dateAfter(const std::optional<QDate>& from, End end);
+    // The dated rows that meet the conditions, newest first; `toTheEnd` adds
+    // the undated ones after them.
+    std::vector<engine::Record> readDated(QStringList conditions, const QVariantList& params, bool toTheEnd);
     bool holds(const QDate& date) const;
 
     QString m_dateColumn;
-    int m_part = 200;
+    int m_part = 100;
     bool m_bounded = false;           // the bounds below are chosen
     std::optional<QDate> m_newest;    // held from this date down; empty: from the top
     std::optional<QDate> m_oldest;    // held down to this date; empty: to the end

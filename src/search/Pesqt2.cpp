@@ -103,6 +103,8 @@ TFormT2Pesq::TFormT2Pesq(QWidget* parent) : QDialog(parent)
 
 TFormT2Pesq::~TFormT2Pesq()
 {
+    // The lists go with the window's children, after its own members.
+    disconnect(DataSourcePesq, nullptr, this, nullptr);
     if (FormT2Pesq == this)
         FormT2Pesq = nullptr;
 }
@@ -114,6 +116,10 @@ void TFormT2Pesq::createData()
     TablePesqNOME = TablePesq->fieldByName("NOME");
     DataSourcePesq = new DataSource("DataSourcePesq", this);
     DataSourcePesq->setDataset(TablePesq);
+    connect(DataSourcePesq, &DataSource::changed, this, [this](DataEvent event) {
+        if (event == DataEvent::ActiveChanged || event == DataEvent::DataSetChanged)
+            m_names.build(*TablePesq, TablePesqNOME->index());
+    });
 
     QueryPesq1 = new DatePagedQuery("QueryPesq1", kDatabaseName, "dataexame", this);
     QueryPesq1->setSql(kExamsByDate);
@@ -189,14 +195,15 @@ void TFormT2Pesq::createExamPage()
     // 49 pixels hold a date in the narrow face the list was drawn for; a wider
     // face that stands in for it gets the room to show the whole date.
     const int dateWidth = DBGrid2->fontMetrics().horizontalAdvance(QLocale().toString(QDate(2000, 12, 31), shortDateFormat()));
-    DBGrid2->addColumn("dataexame", "dt. exame", std::max(49, dateWidth + 8));
+    DBGrid2->addColumn("dataexame", "dt. exame", std::max(49, dateWidth + 14));
     DBGrid2->addColumn("nome", "paciente", 183, Qt::AlignCenter);
     DBGrid2->addColumn("nome_1", "executado por...", 109);
     DBGrid2->addColumn("medico", "pedido por...", 135);
     DBGrid2->setColumnLook(0, QColor(255, 255, 0), QColor(192, 192, 192));
     DBGrid2->setColumnLook(1, QColor(230, 230, 230));
     DBGrid2->setColumnLook(2, QColor(), QColor(), faceFont("Small Fonts", 8));
-    // The list is read a part at a time: more as the rows shown near an end.
+    // The list is read a part at a time: more as the rows shown near an end,
+    // whether the list moved, was read or was scrolled.
     auto queueFetch = [this] {
         if (std::exchange(m_fetchQueued, true))
             return;
@@ -206,7 +213,7 @@ void TFormT2Pesq::createExamPage()
         }, Qt::QueuedConnection);
     };
     connect(DBGrid2->verticalScrollBar(), &QScrollBar::valueChanged, this, queueFetch);
-    connect(DBGrid2->verticalScrollBar(), &QScrollBar::rangeChanged, this, queueFetch);
+    connect(DataSourcePesq1, &DataSource::changed, this, queueFetch);
 }
 
 void TFormT2Pesq::createButtons()
@@ -248,12 +255,14 @@ void TFormT2Pesq::createButtons()
 
 void TFormT2Pesq::FormCreate()
 {
-    TablePesq->open();
-    // Set once: showing the window again later does not reset the date. Only
-    // the user's changes of the date search the list.
+    // The patient list opens at the window's first showing, which would read
+    // it again at once: read at start-up as well, 100 000 patients would
+    // cost every start a third of a second and 30 MB for nothing shown.
+    //
+    // The date is set once: showing the window again does not reset it.
     Data->setDateTime(clock_::now());
-    // The picker also reports its date unchanged (Enter does): only a new
-    // date searches the list.
+    // Only the user's changes search the list; the picker also reports its
+    // date unchanged (Enter does), which searches nothing.
     connect(Data, &QDateEdit::dateChanged, this, [this, shown = Data->date()](QDate date) mutable {
         if (std::exchange(shown, date) != date)
             controls::runReported([this] { DataChange(); });
@@ -262,7 +271,10 @@ void TFormT2Pesq::FormCreate()
 
 void TFormT2Pesq::FormActivate()
 {
-    TablePesq->refresh();
+    if (TablePesq->active())
+        TablePesq->refresh();
+    else
+        TablePesq->open();
     if (PageControl1->currentIndex() == 1) {
         QueryPesq1->close();
         QueryPesq1->open();
@@ -317,10 +329,54 @@ bool TFormT2Pesq::eventFilter(QObject* watched, QEvent* event)
 
 void TFormT2Pesq::reject() { BitBtn2Click(); }
 
+// A key holds the first letters, folded as a case-insensitive comparison
+// folds them; `length` letters at most.
+TFormT2Pesq::NamePrefixes::Key TFormT2Pesq::NamePrefixes::keyOf(const QString& name, int length)
+{
+    Key key;
+    for (int i = 0; i < length && i < name.size(); ++i) {
+        const quint64 letter = QChar::toCaseFolded(name[i].unicode());
+        (i < 4 ? key.low : key.high) |= letter << (16 * (i % 4));
+    }
+    return key;
+}
+
+void TFormT2Pesq::NamePrefixes::build(const Dataset& list, int nameField)
+{
+    m_keys.resize(size_t(list.active() ? list.recordCount() : 0));
+    for (int row = 0; row < int(m_keys.size()); ++row) {
+        const QVariant name = list.rowAt(row).value(nameField);
+        m_keys[row] = name.isNull() ? Key{~0ULL, ~0ULL} : keyOf(name.toString());
+    }
+}
+
+int TFormT2Pesq::NamePrefixes::find(const Dataset& list, int nameField, const QString& text) const
+{
+    const int compared = std::min(kLength, int(text.size()));
+    const Key wanted = keyOf(text, compared);
+    const Key mask = keyOf(QString(compared, QChar(0xFFFF)), compared);
+    for (int row = 0; row < int(m_keys.size()); ++row) {
+        const Key& key = m_keys[row];
+        if ((key.low & mask.low) != wanted.low || (key.high & mask.high) != wanted.high || key.low == ~0ULL)
+            continue;
+        // Beyond the first letters the record itself decides.
+        if (text.size() <= kLength
+            || list.rowAt(row).value(nameField).toString().startsWith(text, Qt::CaseInsensitive))
+            return row;
+    }
+    return -1;
+}
+
 void TFormT2Pesq::Edit1Change()
 {
-    if (TablePesq->locate("NOME", Edit1->text(), kSearch))
-        DBGrid1->scrollTo(DBGrid1->currentIndex(), QAbstractItemView::PositionAtCenter);
+    // The first patient, in the list's order, whose name begins with the
+    // text, whatever the case: a Locate, through the list's name keys.
+    TablePesq->checkActive();
+    const int row = m_names.find(*TablePesq, TablePesqNOME->index(), Edit1->text());
+    if (row < 0)
+        return;
+    TablePesq->moveBy(row - TablePesq->recNo());
+    DBGrid1->scrollTo(DBGrid1->currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
 void TFormT2Pesq::DataChange()
@@ -380,18 +436,18 @@ void TFormT2Pesq::fetchNearEdges()
 {
     // A margin of rows beyond those shown is always held, so that moving by
     // keys, wheel or scroll bar never meets the end of a part.
-    const int margin = 50;
+    const int margin = 30;
     if (!QueryPesq1->active())
         return;
     const int first = std::max(0, DBGrid2->rowAt(0));
-    if (first < margin && QueryPesq1->hasMore(DatePagedQuery::End::Newer)) {
-        // The rows put before the shown ones keep their place on the screen.
-        const int added = QueryPesq1->fetchMore(DatePagedQuery::End::Newer);
-        DBGrid2->scrollTo(DBGrid2->model()->index(first + added, 0), QAbstractItemView::PositionAtTop);
-    }
     int last = DBGrid2->rowAt(DBGrid2->viewport()->height() - 1);
     if (last < 0)
         last = QueryPesq1->recordCount() - 1;
     if (last >= QueryPesq1->recordCount() - margin && QueryPesq1->hasMore(DatePagedQuery::End::Older))
         QueryPesq1->fetchMore(DatePagedQuery::End::Older);
+    if (first < margin && QueryPesq1->hasMore(DatePagedQuery::End::Newer)) {
+        // The rows put before the shown ones keep their place on the screen.
+        const int added = QueryPesq1->fetchMore(DatePagedQuery::End::Newer);
+        DBGrid2->scrollTo(DBGrid2->model()->index(first + added, 0), QAbstractItemView::PositionAtTop);
+    }
 }

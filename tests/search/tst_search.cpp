@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -67,6 +68,21 @@ class TestSearch : public QObject {
         db->execute("insert into eco (CodigoPaciente, CodigoExame, DataExame, Executor, Medico)"
                     " values (:p, :c, :d, :e, :m)",
                     {double(patient), code, code.date(), doctor, requester});
+    }
+
+    // 40 more exams over 20 days, and one without a date; the whole list's
+    // dates, the undated exam last.
+    QVariantList addManyExams()
+    {
+        for (int i = 0; i < 40; ++i)
+            exam(i % 2 ? ana : carlos, wallClock(kToday.addDays(-10 - i / 2), QTime(8, i)), double(helena));
+        db->execute("insert into eco (CodigoPaciente, CodigoExame, Executor) values (:p, :c, :e)",
+                    {double(beatriz), wallClock(kToday.addDays(-50)), double(helena)});
+        QVariantList dates;
+        for (const auto& row : db->query(TFormT2Pesq::kExamsByDate).rows)
+            if (!row[0].isNull())
+                dates << row[0];
+        return dates << QVariant();
     }
 
     // --- the quick search -----------------------------------------------------
@@ -319,18 +335,7 @@ private slots:
 
     void theListIsReadInPartsThatJoinWithoutGapsOrRepeats()
     {
-        // 40 more exams over 20 days, and one without a date.
-        for (int i = 0; i < 40; ++i)
-            exam(i % 2 ? ana : carlos, wallClock(kToday.addDays(-10 - i / 2), QTime(8, i)), double(helena));
-        db->execute("insert into eco (CodigoPaciente, CodigoExame, Executor) values (:p, :c, :e)",
-                    {double(beatriz), wallClock(kToday.addDays(-50)), double(helena)});
-        const engine::Snapshot whole = db->query(TFormT2Pesq::kExamsByDate);
-        QVariantList dates;
-        for (const auto& row : whole.rows)
-            if (!row[0].isNull())
-                dates << row[0];
-        dates << QVariant(); // the exam without a date comes last
-
+        const QVariantList dates = addManyExams();
         DatePagedQuery list("QueryPesq1", "BDC", "dataexame");
         list.setSql(TFormT2Pesq::kExamsByDate);
         list.setPartSize(5);
@@ -356,6 +361,36 @@ private slots:
         QCOMPARE(column(&list, "dataexame"), dates);
         QCOMPARE(list.fieldByName("codigoexame")->value(), current);
         QCOMPARE(column(&list, "dataexame").indexOf(far), list.recNo());
+    }
+
+    void theShownListGrowsAsItIsScrolled()
+    {
+        const QVariantList dates = addManyExams();
+        FormT2Pesq->QueryPesq1->setPartSize(3);
+        openSearch(1);
+        DatePagedQuery* list = FormT2Pesq->QueryPesq1;
+        QScrollBar* bar = FormT2Pesq->DBGrid2->verticalScrollBar();
+        QVERIFY(list->recordCount() < dates.size());
+        while (list->hasMore(DatePagedQuery::End::Older)) {
+            const int held = list->recordCount();
+            bar->setValue(bar->maximum());
+            QTRY_VERIFY(list->recordCount() > held);
+        }
+        QCOMPARE(column(list, "dataexame"), dates);
+
+        // Upwards from a date far down, the rows shown keep their place.
+        returnToSearch();
+        FormT2Pesq->Data->setDate(kToday.addDays(-20));
+        auto exam = [&](int row) { return list->rowAt(row).value(list->fieldByName("codigoexame")->index()); };
+        while (list->hasMore(DatePagedQuery::End::Newer)) {
+            const QVariant top = exam(0);
+            bar->setValue(0);
+            QTRY_VERIFY(exam(0) != top || !list->hasMore(DatePagedQuery::End::Newer));
+            if (exam(0) != top)
+                QCOMPARE(exam(FormT2Pesq->DBGrid2->rowAt(0)), top);
+        }
+        QCOMPARE(column(list, "dataexame"), dates);
+        QCOMPARE(FormT2Pesq->QueryPesq1dataexame->value(), QVariant(kToday.addDays(-20)));
     }
 
     // --- the advanced search --------------------------------------------------
