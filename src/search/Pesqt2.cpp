@@ -329,44 +329,6 @@ bool TFormT2Pesq::eventFilter(QObject* watched, QEvent* event)
 
 void TFormT2Pesq::reject() { BitBtn2Click(); }
 
-// A key holds the first letters, folded as a case-insensitive comparison
-// folds them; `length` letters at most.
-TFormT2Pesq::NamePrefixes::Key TFormT2Pesq::NamePrefixes::keyOf(const QString& name, int length)
-{
-    Key key;
-    for (int i = 0; i < length && i < name.size(); ++i) {
-        const quint64 letter = QChar::toCaseFolded(name[i].unicode());
-        (i < 4 ? key.low : key.high) |= letter << (16 * (i % 4));
-    }
-    return key;
-}
-
-void TFormT2Pesq::NamePrefixes::build(const Dataset& list, int nameField)
-{
-    m_keys.resize(size_t(list.active() ? list.recordCount() : 0));
-    for (int row = 0; row < int(m_keys.size()); ++row) {
-        const QVariant name = list.rowAt(row).value(nameField);
-        m_keys[row] = name.isNull() ? Key{~0ULL, ~0ULL} : keyOf(name.toString());
-    }
-}
-
-int TFormT2Pesq::NamePrefixes::find(const Dataset& list, int nameField, const QString& text) const
-{
-    const int compared = std::min(kLength, int(text.size()));
-    const Key wanted = keyOf(text, compared);
-    const Key mask = keyOf(QString(compared, QChar(0xFFFF)), compared);
-    for (int row = 0; row < int(m_keys.size()); ++row) {
-        const Key& key = m_keys[row];
-        if ((key.low & mask.low) != wanted.low || (key.high & mask.high) != wanted.high || key.low == ~0ULL)
-            continue;
-        // Beyond the first letters the record itself decides.
-        if (text.size() <= kLength
-            || list.rowAt(row).value(nameField).toString().startsWith(text, Qt::CaseInsensitive))
-            return row;
-    }
-    return -1;
-}
-
 void TFormT2Pesq::Edit1Change()
 {
     // The first patient, in the list's order, whose name begins with the

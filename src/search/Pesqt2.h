@@ -1,10 +1,10 @@
 #pragma once
 
+#include "search/NamePrefixes.h"
+
 #include <QDialog>
-#include <vector>
 
 class DBGrid;
-class Dataset;
 class DataSource;
 class DatePagedQuery;
 class Field;
@@ -85,26 +85,7 @@ private:
     // Reads more of the exam list when its shown rows near an end of what is held.
     void fetchNearEdges();
 
-    // The patient list's names, case-folded, their first letters side by side
-    // in memory: finding the first name that begins with a text then reads
-    // 100 000 of them in a fraction of a millisecond, where going through
-    // the records themselves takes several. Made again after each reading.
-    class NamePrefixes {
-    public:
-        void build(const Dataset& list, int nameField);
-        // The first row whose name begins with `text`, ignoring case; -1 for none.
-        int find(const Dataset& list, int nameField, const QString& text) const;
-
-    private:
-        // Eight letters, four to a word; a name without a value has none.
-        struct Key {
-            quint64 low = 0, high = 0;
-        };
-        static constexpr int kLength = 8;
-        static Key keyOf(const QString& name, int length = kLength);
-        std::vector<Key> m_keys;
-    };
-    NamePrefixes m_names;
+    NamePrefixes m_names; // TablePesq's, for the name search
     bool m_returning = true; // another window was active since this one last was
     bool m_fetchQueued = false;
 };

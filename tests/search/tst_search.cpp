@@ -52,7 +52,7 @@ class TestSearch : public QObject {
     // Patients in name order.
     int ana = 0, beatriz = 0, carlos = 0, joao = 0;
     int helena = 0, jorge = 0; // Dr. Jorge is no longer active
-    QDateTime anaOld, anaToday, beatrizToday, carlosOld;
+    QDateTime anaOld, anaToday;
 
     int insert(const QString& sql, const QVariantList& values, const QString& select)
     {
@@ -145,12 +145,10 @@ private slots:
                        "select codigo from medico where nome = :n");
         anaOld = wallClock(kToday.addDays(-2), QTime(9, 0));
         anaToday = wallClock(kToday, QTime(9, 0));
-        beatrizToday = wallClock(kToday, QTime(8, 0));
-        carlosOld = wallClock(kToday.addDays(-2), QTime(10, 0));
         exam(ana, anaOld, double(helena), "Pediatra");
         exam(ana, anaToday, double(helena));
-        exam(beatriz, beatrizToday, double(jorge));
-        exam(carlos, carlosOld, double(helena));
+        exam(beatriz, wallClock(kToday, QTime(8, 0)), double(jorge));
+        exam(carlos, wallClock(kToday.addDays(-2), QTime(10, 0)), double(helena));
         // Not listed: without a performing doctor, with one that does not exist.
         exam(carlos, wallClock(kToday.addDays(-1), QTime(9, 0)), QVariant());
         exam(joao, wallClock(kToday.addDays(-1), QTime(11, 0)), 99.0);
@@ -183,7 +181,14 @@ private slots:
         FormT2Pesq->Edit1->insert(QString::fromUtf8("joão")); // as typed, through the field's checks
         QCOMPARE(FormT2Pesq->Edit1->text(), QString::fromUtf8("JOÃO"));
         QCOMPARE(listedName(), QString::fromUtf8("JOÃO D'ÁVILA"));
+        // Long prefixes are compared whole.
+        FormT2Pesq->Edit1->setText("ANA MARIA COX");
+        QCOMPARE(listedName(), QString::fromUtf8("JOÃO D'ÁVILA"));
+        FormT2Pesq->Edit1->setText("ANA MARIA COS");
+        QCOMPARE(listedName(), QString("ANA MARIA COSTA"));
         // An empty field goes to the first patient; browsing moves only the window's list.
+        FormT2Pesq->Edit1->setText("CAR");
+        QCOMPARE(listedName(), QString("CARLOS NUNES"));
         FormT2Pesq->Edit1->clear();
         QCOMPARE(listedName(), QString("ANA MARIA COSTA"));
         QCOMPARE(currentPatient(), ana);
@@ -203,18 +208,12 @@ private slots:
         QCOMPARE(list->recNo(), 0);
         const QVariantList dates = column(list, "dataexame");
         QCOMPARE(dates, (QVariantList{kToday, kToday, kToday.addDays(-2), kToday.addDays(-2)}));
-        QList<int> patients;
-        for (const QVariant& nf : column(list, "nf"))
-            patients << nf.toInt();
-        std::sort(patients.begin(), patients.end());
-        QCOMPARE(patients, (QList<int>{ana, ana, beatriz, carlos}));
         // Inactive doctors are listed; the requester is the exam's own column.
         const int b = int(column(list, "nf").indexOf(beatriz));
         QCOMPARE(list->rowAt(b).value(list->fieldByName("nome_1")->index()).toString(), QString("DR. JORGE"));
         const int a = int(column(list, "codigoexame").indexOf(anaOld));
         QCOMPARE(list->rowAt(a).value(list->fieldByName("medico")->index()).toString(), QString("Pediatra"));
         QCOMPARE(list->rowAt(a).value(list->fieldByName("nome")->index()).toString(), QString("ANA MARIA COSTA"));
-        QCOMPARE(FormT2Pesq->DBGrid2->columnTitle(0), QString("dt. exame"));
         QCOMPARE(FormT2Pesq->DBGrid2->model()->rowCount(), 4);
     }
 
@@ -333,36 +332,6 @@ private slots:
 
     // --- the exam list, read a part at a time ---------------------------------
 
-    void theListIsReadInPartsThatJoinWithoutGapsOrRepeats()
-    {
-        const QVariantList dates = addManyExams();
-        DatePagedQuery list("QueryPesq1", "BDC", "dataexame");
-        list.setSql(TFormT2Pesq::kExamsByDate);
-        list.setPartSize(5);
-        list.open();
-        QVERIFY(list.recordCount() >= 5 && list.recordCount() < 10);
-        while (list.hasMore(DatePagedQuery::End::Older))
-            list.fetchMore(DatePagedQuery::End::Older);
-        QCOMPARE(column(&list, "dataexame"), dates);
-
-        // Far down the list without reading what lies between; then upwards,
-        // the current record staying the same.
-        list.close();
-        list.open();
-        const QDate far = kToday.addDays(-25);
-        list.reach(far);
-        QVERIFY(list.locate("dataexame", far, {}));
-        QVERIFY(list.recordCount() < 20);
-        const QVariant current = list.fieldByName("codigoexame")->value();
-        while (list.hasMore(DatePagedQuery::End::Newer))
-            list.fetchMore(DatePagedQuery::End::Newer);
-        while (list.hasMore(DatePagedQuery::End::Older))
-            list.fetchMore(DatePagedQuery::End::Older);
-        QCOMPARE(column(&list, "dataexame"), dates);
-        QCOMPARE(list.fieldByName("codigoexame")->value(), current);
-        QCOMPARE(column(&list, "dataexame").indexOf(far), list.recNo());
-    }
-
     void theShownListGrowsAsItIsScrolled()
     {
         const QVariantList dates = addManyExams();
@@ -381,6 +350,7 @@ private slots:
         // Upwards from a date far down, the rows shown keep their place.
         returnToSearch();
         FormT2Pesq->Data->setDate(kToday.addDays(-20));
+        QVERIFY(list->recordCount() < dates.size() / 2); // the rows between were not read
         auto exam = [&](int row) { return list->rowAt(row).value(list->fieldByName("codigoexame")->index()); };
         while (list->hasMore(DatePagedQuery::End::Newer)) {
             const QVariant top = exam(0);
