@@ -10,12 +10,12 @@
 //
 //   bench_search ALIAS        (scripts/bench creates and registers the store)
 //
-// As bench_startup does, the store of ALIAS is registered as "Dorvica2" in a
-// registry of the benchmark's own.
+// The store of ALIAS is registered as "Dorvica2" in a registry of the
+// benchmark's own (Program.h).
 
 #include "app/Main.h"
 #include "app/Startup.h"
-#include "Dorvica2.h"
+#include "Program.h"
 #include "data/DM.h"
 #include "data/controls/DBGrid.h"
 #include "platform/engine/Database.h"
@@ -134,15 +134,7 @@ int main(int argc, char** argv)
     Application app(argc, argv);
     Q_INIT_RESOURCE(assets);
     QTimer boxes;
-    boxes.setInterval(20);
-    QObject::connect(&boxes, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            std::fprintf(stderr, "bench_search: box: %s\n", qPrintable(box->text()));
-            if (QAbstractButton* b = box->buttons().value(0))
-                b->click();
-        }
-    });
-    boxes.start();
+    bench::closeBoxes(boxes, "bench_search");
     Startup startup(app);
     try {
         startup.build();
@@ -153,7 +145,7 @@ int main(int argc, char** argv)
     MainForm->show();
     untilShown(MainForm, [] {});
     TFormT2Pesq* w = FormT2Pesq;
-    std::printf("store: alias %s, %d patients\n", argv[1], w->TablePesq->recordCount());
+    std::printf("store: alias %s, %d patients\n", argv[1], DataModule1->TablePac->recordCount());
 
     // --- the name field ----------------------------------------------------------
     untilShown(w->DBGrid1->viewport(), [] { MainForm->BotaoPsqClick(MainForm->BotaoPsq); });

@@ -12,7 +12,7 @@
 
 #include "app/Main.h"
 #include "app/Startup.h"
-#include "Dorvica2.h"
+#include "Program.h"
 #include "data/DM.h"
 #include "platform/ui/Application.h"
 
@@ -137,17 +137,8 @@ int main(int argc, char** argv)
     Application app(argc, argv);
     Q_INIT_RESOURCE(assets);
 
-    // No one answers a box here: a warning of the start-up is printed and closed.
     QTimer boxes;
-    boxes.setInterval(20);
-    QObject::connect(&boxes, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            std::fprintf(stderr, "bench_startup: box: %s\n", qPrintable(box->text()));
-            if (QAbstractButton* b = box->buttons().value(0))
-                b->click();
-        }
-    });
-    boxes.start();
+    bench::closeBoxes(boxes, "bench_startup");
 
     Startup startup(app);
     // Where the time and the memory go, step by step (the steps of Startup).

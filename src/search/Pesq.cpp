@@ -5,11 +5,10 @@
 #include "data/controls/DBGrid.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
-#include "search/UpperCase.h"
+#include "search/Common.h"
 
 #include <QFile>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -99,14 +98,6 @@ QImage jpegPicture(const QString& path)
     const bool decoded = decodeJpeg(&info, &error, &data, &image);
     jpeg_destroy_decompress(&info);
     return decoded ? image : QImage();
-}
-
-bool isEnter(const QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 } // namespace
@@ -249,7 +240,7 @@ void TFormPesqAV::DBGrid1DblClick()
 
 bool TFormPesqAV::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Edit1 && isEnter(event)) {
+    if (watched == Edit1 && isEnterPress(event)) {
         controls::runReported([this] { Edit1KeyPress(QChar('\r')); });
         return true;
     }

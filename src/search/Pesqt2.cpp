@@ -7,12 +7,11 @@
 #include "data/controls/DBGrid.h"
 #include "platform/ui/Fonts.h"
 #include "search/DatePagedQuery.h"
-#include "search/UpperCase.h"
+#include "search/Common.h"
 
 #include <QApplication>
 #include <QDateEdit>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -65,14 +64,6 @@ DBGrid* browsingGrid(const char* name, QWidget* parent, DataSource* source)
     grid->setRowSelect(true);
     grid->setDataSource(source);
     return grid;
-}
-
-bool isEnter(const QEvent* event)
-{
-    if (event->type() != QEvent::KeyPress)
-        return false;
-    const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 } // namespace
@@ -315,7 +306,7 @@ bool TFormT2Pesq::eventFilter(QObject* watched, QEvent* event)
     // Only the refresh button shows its hint as a pop-up tip.
     if (event->type() == QEvent::ToolTip && (watched == BitBtn1 || watched == BitBtn2))
         return true;
-    if (isEnter(event)) {
+    if (isEnterPress(event)) {
         if (watched == BitBtn2)
             BitBtn2Click();
         else if (watched == Edit1 || watched == BitBtn1)
