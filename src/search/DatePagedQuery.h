@@ -32,7 +32,6 @@ public:
 
     // About how many rows each reading adds: at least this many, since
     // whole dates are read.
-    int partSize() const { return m_part; }
     void setPartSize(int rows) { m_part = std::max(1, rows); }
 
 protected:
