@@ -149,6 +149,9 @@ protected:
     void notify(DataEvent event, Field* field = nullptr);
     void run(const Event& event) { if (event) event(*this); }
     void reloadKeeping(const QVariantList& identity, int fallback);
+    // For a record set read a part at a time: puts records read later before
+    // or after the ones held, keeping the current record (browse state only).
+    void addRecords(std::vector<engine::Record> records, bool before);
     int findIdentity(const QVariantList& identity) const;
     void setState(DataSetState state);
     // Re-reads after the master moved: end the pending edit, take the
