@@ -1,7 +1,7 @@
 #pragma once
 
-// A long exam report for the benchmarks: about 20 pages of 45 lines of
-// clinical text with bold, italic and underlined runs and tabs.
+// A long exam report for the benchmarks: by default about 20 pages of 45
+// lines of clinical text with bold, italic and underlined runs and tabs.
 
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,7 +20,7 @@ inline const char* const kSentences[] = {
     "Ausência de derrame pericárdico. Função diastólica adequada à idade.",
 };
 
-inline void buildReport(QTextDocument& doc)
+inline void buildReport(QTextDocument& doc, int lines = 20 * 45)
 {
     QFont font("Arial");
     font.setPixelSize(13);
@@ -30,9 +30,8 @@ inline void buildReport(QTextDocument& doc)
     bold.setFontWeight(QFont::Bold);
     italic.setFontItalic(true);
     underline.setFontUnderline(true);
-    constexpr int kLines = 20 * 45;
     constexpr int kSentenceCount = int(std::size(kSentences));
-    for (int line = 0; line < kLines; ++line) {
+    for (int line = 0; line < lines; ++line) {
         if (line > 0)
             cursor.insertBlock();
         switch (line % 9) {

@@ -2,6 +2,7 @@
 // lines of clinical text with bold, italic and underlined runs and tabs.
 // The editor loads and saves a report on every open and save; each figure
 // should stay under 20 ms.
+#include "Measure.h"
 #include "Reports.h"
 #include "platform/richtext/Rtf.h"
 
@@ -18,23 +19,8 @@
 
 namespace {
 
-struct Figures {
-    double median;
-    double min;
-};
-
-Figures measure(int repetitions, const std::function<void()>& work)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < repetitions; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.front()};
-}
+using bench::Figures;
+using bench::measure;
 
 void print(const char* name, const Figures& f)
 {

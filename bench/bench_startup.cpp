@@ -12,8 +12,8 @@
 
 #include "app/Main.h"
 #include "app/Startup.h"
+#include "Program.h"
 #include "data/DM.h"
-#include "platform/engine/AliasRegistry.h"
 #include "platform/ui/Application.h"
 
 #include <QAbstractButton>
@@ -89,25 +89,6 @@ Memory memory()
     return m;
 }
 
-// Registers the store of `alias` as "Dorvica2" in a registry of our own.
-bool pointDorvica2At(const QString& alias, QTemporaryDir& config)
-{
-    engine::AliasRegistry theirs;
-    theirs.load();
-    std::optional<engine::Alias> found = theirs.find(alias);
-    if (!found) {
-        std::fprintf(stderr, "bench_startup: no alias '%s' in %s\n", qPrintable(alias), qPrintable(theirs.path()));
-        return false;
-    }
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    engine::Alias dorvica = *found;
-    dorvica.name = "Dorvica2";
-    engine::AliasRegistry ours;
-    ours.set(dorvica);
-    ours.save();
-    return true;
-}
-
 struct Moves {
     double average = 0, median = 0, max = 0;
 };
@@ -146,7 +127,7 @@ int main(int argc, char** argv)
         return 2;
     }
     QTemporaryDir config;
-    if (!pointDorvica2At(QString::fromLocal8Bit(argv[1]), config))
+    if (!bench::pointDorvica2At(QString::fromLocal8Bit(argv[1]), config, "bench_startup"))
         return 1;
     const double preparedMs = sinceMain.nsecsElapsed() / 1e6;
 
@@ -156,17 +137,8 @@ int main(int argc, char** argv)
     Application app(argc, argv);
     Q_INIT_RESOURCE(assets);
 
-    // No one answers a box here: a warning of the start-up is printed and closed.
     QTimer boxes;
-    boxes.setInterval(20);
-    QObject::connect(&boxes, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            std::fprintf(stderr, "bench_startup: box: %s\n", qPrintable(box->text()));
-            if (QAbstractButton* b = box->buttons().value(0))
-                b->click();
-        }
-    });
-    boxes.start();
+    bench::closeBoxes(boxes, "bench_startup");
 
     Startup startup(app);
     // Where the time and the memory go, step by step (the steps of Startup).

@@ -16,11 +16,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -85,6 +87,7 @@ void TMainForm::createMenus()
     separator(FileMenu, "FileOpenItem");
     FilePrintItem = entry(FileMenu, "FilePrintItem", "&Imprimir", Qt::CTRL | Qt::Key_P, QString::fromUtf8("Imprimir Relatório"));
     VerAntes1 = entry(FileMenu, "VerAntes1", "Ver Antes");
+    ExportarPDF1 = entry(FileMenu, "ExportarPDF1", "Exportar PDF...", {}, QString::fromUtf8("Exportar o relatório para PDF"));
     FilePrintSetupItem = entry(FileMenu, "FilePrintSetupItem", "C&onfig. Impressora", {}, "Configurar a Impressora");
     separator(FileMenu, "N4");
     FileExitItem = entry(FileMenu, "FileExitItem", QString::fromUtf8("&Saír"), {}, "Exit this application");
@@ -126,6 +129,7 @@ void TMainForm::createMenus()
     command(NovoExame1, &TMainForm::NovoExame1Click);
     command(FilePrintItem, &TMainForm::FilePrintItemClick);
     command(VerAntes1, &TMainForm::VerAntes1Click);
+    command(ExportarPDF1, &TMainForm::ExportarPDF1Click);
     command(FilePrintSetupItem, &TMainForm::FilePrintSetupItemClick);
     command(FileExitItem, &TMainForm::FileExitItemClick);
     command(Acercade1, &TMainForm::Acercade1Click);
@@ -301,6 +305,18 @@ void TMainForm::FilePrintItemClick() { BotaoPrnClick(BotaoPrn); }
 
 void TMainForm::VerAntes1Click() { BotaoPrnClick(ToolButton6); }
 
+void TMainForm::ExportarPDF1Click()
+{
+    QString file = QFileDialog::getSaveFileName(this, "Exportar PDF", QString(), "PDF (*.pdf)");
+    if (file.isEmpty())
+        return;
+    if (!file.endsWith(".pdf", Qt::CaseInsensitive))
+        file += ".pdf";
+    QString error;
+    if (!Relatorio->exportPdf(file, &error))
+        Application::showMessage(error);
+}
+
 void TMainForm::FilePrintSetupItemClick()
 {
     if (!PrintDialog) {
@@ -309,8 +325,15 @@ void TMainForm::FilePrintSetupItemClick()
         PrintDialog->setOption(QAbstractPrintDialog::PrintToFile, false);
         PrintDialog->setOption(QAbstractPrintDialog::PrintPageRange, false);
     }
-    // The outcome is not used: the report keeps its own printer settings.
-    PrintDialog->exec();
+    // The dialog shows the report's printer and copies; what the user
+    // confirms becomes the report's, as in the preview's printer set-up.
+    reporting::PrinterSettings& settings = Relatorio->printerSettings();
+    QPrinter* printer = PrintDialog->printer();
+    if (!settings.printerName.isEmpty())
+        printer->setPrinterName(settings.printerName);
+    printer->setCopyCount(settings.copies);
+    if (PrintDialog->exec() == QDialog::Accepted)
+        settings.takeFrom(*printer, false);
 }
 
 void TMainForm::NovoExame1Click() { DBNavigator2->click(DBNavigator::Insert); }

@@ -36,6 +36,7 @@ public:
     QAction* NovoExame1;
     QAction* FilePrintItem;
     QAction* VerAntes1;
+    QAction* ExportarPDF1;
     QAction* FilePrintSetupItem;
     QAction* FileExitItem;
     QMenu* Ver1;
@@ -103,6 +104,7 @@ public:
     void BotaoPrnClick(QObject* sender);
     void FilePrintItemClick();
     void VerAntes1Click();
+    void ExportarPDF1Click();
     void FilePrintSetupItemClick();
     void NovoExame1Click();
     void DBNavigator1Click(DBNavigator::Button button);

@@ -3,6 +3,7 @@
 #include "app/Inicio.h"
 #include "app/Main.h"
 #include "data/DM.h"
+#include "data/Field.h"
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
 #include "platform/engine/EngineError.h"
@@ -13,7 +14,6 @@
 #include "search/Pesqt2.h"
 
 #include <QFileInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <cxxabi.h>
@@ -35,9 +35,7 @@ void Startup::step(int number)
 
 void Startup::build()
 {
-    // A machine without regional settings of its own gets the Portuguese ones.
-    if (QLocale::system().language() == QLocale::C)
-        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Portugal));
+    useRegionalDefaults();
 
     // The interface font of every window and box.
     QApplication::setFont(uiFont(11));

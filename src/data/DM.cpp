@@ -84,8 +84,8 @@ void TDataModule1::createObjects()
 #define VELUNOR_ECO_INIT(name) TableEco##name = TableEco->fieldByName(#name);
     VELUNOR_ECO_FIELDS(VELUNOR_ECO_INIT)
 #undef VELUNOR_ECO_INIT
-    TableEcoPeso->setDisplayFormat("###,###");
-    TableEcoAltura->setDisplayFormat("###,###");
+    TableEcoPeso->setDisplayFormat(schema::measureFormat);
+    TableEcoAltura->setDisplayFormat(schema::measureFormat);
     TableFraseCodFrase = TableFrase->fieldByName("CodFrase");
     TableFraseFrase = TableFrase->fieldByName("Frase");
     TableFraseOutros = TableFrase->fieldByName("Outros");

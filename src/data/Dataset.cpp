@@ -277,11 +277,13 @@ void Dataset::moveBy(int distance)
 void Dataset::setCurrentRow(int row)
 {
     prepare();
-    // Ending the pending edit may drop an untouched new record and shift the
-    // rows after it: find the wanted record again by its identity.
+    // Ending the pending edit may drop an untouched new record, or save one
+    // that sorts elsewhere, and shift the rows: find the wanted record again
+    // by its identity (only then: it is a search through every record).
+    const bool wasEditing = editing();
     const QVariantList wanted = row >= 0 && row < int(m_records.size()) ? m_records[row].identity : QVariantList();
     checkBrowseMode();
-    if (const int found = findIdentity(wanted); found >= 0)
+    if (const int found = wasEditing ? findIdentity(wanted) : -1; found >= 0)
         row = found;
     row = std::clamp(row, 0, int(m_records.size()) - 1);
     if (row != m_current)
@@ -557,6 +559,26 @@ void Dataset::reloadKeeping(const QVariantList& identity, int fallback)
         row = 0;
     m_current = row;
     m_bof = m_eof = m_records.empty();
+}
+
+void Dataset::addRecords(std::vector<engine::Record> records, bool before)
+{
+    if (records.empty())
+        return;
+    const int count = int(records.size());
+    m_records.insert(before ? m_records.begin() : m_records.end(), std::make_move_iterator(records.begin()),
+                     std::make_move_iterator(records.end()));
+    if (m_current < 0) {
+        m_current = 0;
+        m_bof = true;
+        m_eof = false;
+    } else if (before) {
+        m_current += count;
+        m_bof = false;
+    } else {
+        m_eof = false;
+    }
+    notify(DataEvent::DataSetChanged);
 }
 
 // --- writing -----------------------------------------------------------------

@@ -152,6 +152,9 @@ protected:
     // Reads the records again after a write that another user's change
     // refused, so that the current record shows what the store holds now.
     void rereadAfterConflict();
+    // For a record set read a part at a time: puts records read later before
+    // or after the ones held, keeping the current record (browse state only).
+    void addRecords(std::vector<engine::Record> records, bool before);
     int findIdentity(const QVariantList& identity) const;
     void setState(DataSetState state);
     // Re-reads after the master moved: end the pending edit, take the

@@ -20,6 +20,12 @@ QString shortDateFormat()
     return format;
 }
 
+void useRegionalDefaults()
+{
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Portugal));
+}
+
 namespace {
 
 // Delphi-style number pictures: '#' an optional digit, '0' a required one,
@@ -150,15 +156,20 @@ void Field::setValue(const QVariant& value)
 
 QString Field::format(const QVariant& v, bool forDisplay) const
 {
+    return formatFieldValue(m_def.type, v, forDisplay ? m_displayFormat : QString());
+}
+
+QString formatFieldValue(FieldType type, const QVariant& v, const QString& displayFormat)
+{
     if (v.isNull())
         return {};
     const QLocale locale;
-    switch (m_def.type) {
+    switch (type) {
     case FieldType::AutoInc:
     case FieldType::Integer:
     case FieldType::SmallInt:
-        if (forDisplay && !m_displayFormat.isEmpty())
-            return formatPicture(v.toLongLong(), m_displayFormat);
+        if (!displayFormat.isEmpty())
+            return formatPicture(v.toLongLong(), displayFormat);
         return QString::number(v.toLongLong());
     case FieldType::Float:
         return locale.toString(v.toDouble(), 'g', 15);

@@ -69,3 +69,9 @@ private:
 
 // Dates in the locale's short format, with four-digit years.
 QString shortDateFormat();
+// A machine without regional settings of its own (the C locale) gets the
+// Portuguese ones, for dates and numbers on screen and on paper.
+void useRegionalDefaults();
+// A value of a field of `type` as Field::format gives it; a number with a
+// display format ("###,###") as shown, without one as edited.
+QString formatFieldValue(engine::FieldType type, const QVariant& value, const QString& displayFormat = {});

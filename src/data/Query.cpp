@@ -40,8 +40,11 @@ FieldType typeOfValue(const QVariant& v)
 
 std::vector<engine::Record> Query::readRecords()
 {
-    const engine::Snapshot result =
-        databaseNamed(m_databaseName).query(m_sql, m_paramCheck ? m_params : QVariantList());
+    return toRecords(databaseNamed(m_databaseName).query(m_sql, m_paramCheck ? m_params : QVariantList()));
+}
+
+std::vector<engine::Record> Query::toRecords(const engine::Snapshot& result)
+{
     if (!m_declared && !sameColumns(result)) {
         clearFields();
         for (int c = 0; c < result.columns.size(); ++c) {

@@ -10,6 +10,7 @@ class Query : public Dataset {
 public:
     Query(const QString& name, const QString& databaseName, QObject* parent = nullptr);
 
+    const QString& databaseName() const { return m_databaseName; }
     const QString& sql() const { return m_sql; }
     void setSql(const QString& sql) { m_sql = sql; }
     // With parameter checking on, ":name" markers in the text are parameters,
@@ -28,6 +29,9 @@ public:
 protected:
     std::vector<engine::Record> readRecords() override;
     void afterClose() override;
+    // A result as records of the fields; with no declared fields, the fields
+    // are made from the result's columns first.
+    std::vector<engine::Record> toRecords(const engine::Snapshot& result);
 
 private:
     static int columnOf(const engine::Snapshot& result, const QString& name);

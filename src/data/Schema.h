@@ -21,6 +21,10 @@ engine::TableSpec tablePesq();    // "Bddid.DB" read-only, for the search window
 // Every stored table with all its columns and indexes, for creating a store.
 std::vector<engine::TableDef> storedTables();
 
+// How the exam's weight and height show, on screen and on paper: thousands
+// grouped with the locale's separator, no decimals.
+inline constexpr const char* measureFormat = "###,###";
+
 // The columns of the patient table that the advanced search reads, in order.
 QStringList patientSearchColumns();
 

@@ -349,6 +349,7 @@ private slots:
             {"FileOpenItem", "", {}, true, ""},
             {"FilePrintItem", "&Imprimir", QKeySequence("Ctrl+P"), true, "Imprimir Relatório"},
             {"VerAntes1", "Ver Antes", {}, true, ""},
+            {"ExportarPDF1", "Exportar PDF...", {}, true, "Exportar o relatório para PDF"},
             {"FilePrintSetupItem", "C&onfig. Impressora", {}, true, "Configurar a Impressora"},
             {"N4", "", {}, true, ""},
             {"FileExitItem", "&Saír", {}, true, "Exit this application"},

@@ -25,6 +25,9 @@ int exportReportCommand(const QString& alias, int patient, int exam, const QStri
 // Brings the tables of the practice's former store in `dir` into the store of
 // `alias`, all or nothing; refuses a store that holds records unless `replace`.
 int importCommand(const QString& alias, const QString& dir, bool replace, Io io);
+// The exam report of patient `patient`'s exam `examKey` (its CodigoExame,
+// "-" for none) as a PDF file, composed as the program prints it.
+int reportPdfCommand(const QString& alias, int patient, const QString& examKey, const QString& file, Io io);
 
 // Creates every stored table that is missing; refuses, naming the table, when
 // a table that exists holds records. Returns false after reporting.

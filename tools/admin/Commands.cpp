@@ -1,10 +1,13 @@
 #include "Admin.h"
 
+#include "data/Field.h"
 #include "data/Schema.h"
 #include "platform/engine/AliasRegistry.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/StoredTable.h"
+#include "platform/reporting/Printing.h"
+#include "report/Rel.h"
 
 #include <QDir>
 #include <QFile>
@@ -198,6 +201,22 @@ int exportReportCommand(const QString& alias, int patient, int exam, const QStri
     // RTF is 7-bit text; a plain report goes out as the characters it holds.
     target.write(report.toLatin1());
     io.out << "Relatório gravado em " << file << " (" << report.size() << " caracteres).\n";
+    return 0;
+}
+
+int reportPdfCommand(const QString& alias, int patient, const QString& examKey, const QString& file, Io io)
+{
+    useRegionalDefaults();
+    auto db = Database::connect(alias, "ADMIN");
+    const ExamSnapshot exam = ExamSnapshot::fromStore(*db, patient, examKey);
+    const std::vector<reporting::Page> pages = TRelatorio::compose(exam);
+    QString error;
+    if (!reporting::writePdf(pages, file, exam.title(), &error)) {
+        io.err << "velunor-admin: " << error << "\n";
+        return 1;
+    }
+    io.out << "Relatório de " << exam.title() << " gravado em " << file << " (" << pages.size()
+           << " página(s)).\n";
     return 0;
 }
 

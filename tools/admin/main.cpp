@@ -2,7 +2,8 @@
 
 #include "platform/engine/EngineError.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
 
 namespace {
 
@@ -25,6 +26,10 @@ Utilização:
                                    Medico.DB, convencao.DB, TipoExame.db e os seus .MB) do
                                    DIRECTÓRIO para a base de dados, tudo ou nada; com
                                    --replace substitui os registos que ela já tenha
+  velunor-admin report-pdf NOME PACIENTE EXAME FICHEIRO
+                                   grava o relatório impresso do exame EXAME (o seu
+                                   CodigoExame, AAAA-MM-DD HH:MM:SS.mmm, ou - para um
+                                   paciente sem exames) do PACIENTE num ficheiro PDF
   velunor-admin --help
 
 O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
@@ -52,10 +57,16 @@ int intOption(const QStringList& args, const QString& name, int fallback, bool* 
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Composing a report measures text, which takes the fonts of a GUI
+    // application; the tool never shows a window.
+    const bool composes = argc > 1 && qstrcmp(argv[1], "report-pdf") == 0;
+    if (composes)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        composes ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QTextStream out(stdout), err(stderr);
     admin::Io io{out, err};
-    const QStringList args = app.arguments().mid(1);
+    const QStringList args = app->arguments().mid(1);
     if (args.isEmpty())
         return usage(err, "falta o comando.");
     const QString command = args.first();
@@ -91,6 +102,13 @@ int main(int argc, char** argv)
         }
         if (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--replace")))
             return admin::importCommand(alias, args[2], args.size() == 4, io);
+        if (command == "report-pdf" && args.size() == 5) {
+            bool ok = false;
+            const int patient = args[2].toInt(&ok);
+            if (!ok)
+                return usage(err, "PACIENTE é o número do paciente (NF).");
+            return admin::reportPdfCommand(alias, patient, args[3], args[4], io);
+        }
         return usage(err, QString("comando desconhecido ou argumentos errados: %1").arg(args.join(' ')));
     } catch (const engine::EngineError& e) {
         err << "velunor-admin: " << e.text() << "\n";

@@ -32,6 +32,14 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override
     {
+        if (role == Qt::BackgroundRole || role == Qt::FontRole) {
+            if (index.column() >= int(m_grid.m_shown.size()))
+                return {};
+            const Column& column = m_grid.m_shown[index.column()];
+            if (role == Qt::BackgroundRole)
+                return column.color.isValid() ? QVariant(column.color) : QVariant();
+            return column.font ? QVariant(*column.font) : QVariant();
+        }
         if (role != Qt::DisplayRole && role != Qt::EditRole)
             return {};
         const Field* field = m_grid.columnField(index.column());
@@ -51,6 +59,7 @@ public:
         switch (role) {
         case Qt::DisplayRole: return column.title;
         case Qt::TextAlignmentRole: return QVariant::fromValue(column.titleAlignment);
+        case Qt::BackgroundRole: return column.titleColor.isValid() ? QVariant(column.titleColor) : QVariant();
         case Qt::FontRole:
             if (column.titleBold) {
                 QFont font = m_grid.horizontalHeader()->font();
@@ -197,6 +206,16 @@ void DBGrid::addColumn(const QString& fieldName, const QString& title, int width
                        bool titleBold)
 {
     m_columns.push_back({fieldName, title, width, titleAlignment, titleBold});
+    rebuildColumns();
+}
+
+void DBGrid::setColumnLook(int column, const QColor& cells, const QColor& title, const std::optional<QFont>& font)
+{
+    if (column < 0 || column >= int(m_columns.size()))
+        return;
+    m_columns[column].color = cells;
+    m_columns[column].titleColor = title;
+    m_columns[column].font = font;
     rebuildColumns();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QTableView>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // A grid over the records of a data source's record set: one row per
@@ -40,6 +41,10 @@ public:
     void addColumn(const QString& fieldName, const QString& title, int width = -1,
                    Qt::Alignment titleAlignment = Qt::AlignLeft | Qt::AlignVCenter, bool titleBold = false);
     void clearColumns();
+    // The look of one of the caller's columns: its cells' colour and font and
+    // its title cell's colour (an invalid colour keeps the grid's own).
+    void setColumnLook(int column, const QColor& cells, const QColor& title = {},
+                       const std::optional<QFont>& font = std::nullopt);
     int columnCountShown() const { return int(m_shown.size()); }
     QString columnFieldName(int column) const;
     QString columnTitle(int column) const;
@@ -85,6 +90,8 @@ private:
         int width = -1;
         Qt::Alignment titleAlignment = Qt::AlignLeft | Qt::AlignVCenter;
         bool titleBold = false;
+        QColor color, titleColor;
+        std::optional<QFont> font;
     };
     class Link;
     class Model;

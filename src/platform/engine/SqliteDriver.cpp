@@ -51,9 +51,20 @@ void mapCase(sqlite3_context* ctx, int, sqlite3_value** argv)
         return;
     }
     const int n = sqlite3_value_bytes(argv[0]);
+    // Text the mapping leaves as it is (names are mostly kept in capitals)
+    // is handed back without a copy.
+    int first = 0;
+    const unsigned char low = toUpper ? 'a' : 'A', high = toUpper ? 'z' : 'Z';
+    while (first < n && in[first] < 0x80 && !(in[first] >= low && in[first] <= high))
+        ++first;
+    if (first == n && sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
     std::string out;
     out.reserve(size_t(n) + 8);
-    for (int i = 0; i < n;) {
+    out.append(reinterpret_cast<const char*>(in), size_t(first));
+    for (int i = first; i < n;) {
         const unsigned char c = in[i];
         if (c < 0x80) {
             out += char(toUpper ? (c >= 'a' && c <= 'z' ? c - 32 : c) : (c >= 'A' && c <= 'Z' ? c + 32 : c));

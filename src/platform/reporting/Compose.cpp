@@ -1,0 +1,375 @@
+#include "platform/reporting/Layout.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <cmath>
+
+namespace reporting {
+
+QSizeF PageSetup::pageSizeMm() const
+{
+    return orientation == QPageLayout::Landscape ? paperMm.transposed() : paperMm;
+}
+
+namespace {
+
+// Lengths compare to a thousandth of a millimetre: the layout's own figures
+// are hundredths, and sums of them must not miss by a rounding error.
+constexpr double kEpsilon = 0.001;
+// Text is measured at 1200 dots per inch with the faces' design metrics, so
+// that what fits on paper does not depend on the screen or the printer.
+constexpr double kLayoutDpi = 1200;
+constexpr double kUnitsPerMm = kLayoutDpi / 25.4;
+
+QPaintDevice* layoutDevice()
+{
+    static QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        const int dotsPerMetre = int(std::lround(kLayoutDpi / 0.0254));
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+        return image;
+    }();
+    return &device;
+}
+
+// Marks placed in a band, from its top-left corner, and the band's height
+// once its growing boxes have grown.
+struct LaidBand {
+    std::vector<PageItem> items;
+    double height = 0;
+};
+
+struct TextLine {
+    QString text;
+    double width = 0; // mm
+};
+
+std::vector<TextLine> wrapLines(const QString& text, const QFont& font, double widthMm)
+{
+    QTextLayout layout(text, font, layoutDevice());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    option.setUseDesignMetrics(true);
+    layout.setTextOption(option);
+    std::vector<TextLine> lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(widthMm * kUnitsPerMm);
+        lines.push_back({text.mid(line.textStart(), line.textLength()).trimmed(), line.naturalTextWidth() / kUnitsPerMm});
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// Places one text element; returns how far its box grew below its design height.
+double placeText(const TextElement& element, std::vector<PageItem>& items)
+{
+    QString text = element.text;
+    if (!text.isEmpty() && element.rule)
+        text = element.rule(text);
+    if (text.isEmpty())
+        return 0;
+    const FontSpec spec = FontSpec::of(element.font);
+    const QFont font = spec.toFont();
+    const QFontMetricsF metrics(font, layoutDevice());
+    const double ascent = metrics.ascent() / kUnitsPerMm;
+    const double lineHeight = metrics.height() / kUnitsPerMm;
+
+    QRectF box = element.box;
+    std::vector<TextLine> lines;
+    if (element.autoSize) {
+        lines.push_back({text, metrics.horizontalAdvance(text) / kUnitsPerMm});
+        box.setWidth(lines.front().width);
+    } else if (element.wordWrap) {
+        lines = wrapLines(text, font, box.width());
+    } else {
+        lines.push_back({text, metrics.horizontalAdvance(text) / kUnitsPerMm});
+    }
+    double grown = 0;
+    if (element.grows) {
+        grown = std::max(0.0, lines.size() * lineHeight - box.height());
+        box.setHeight(box.height() + grown);
+    } else if (element.wordWrap) {
+        const auto fitting = size_t(std::max(1.0, std::floor((box.height() + kEpsilon) / lineHeight)));
+        lines.resize(std::min(lines.size(), fitting));
+    }
+    items.push_back(PageItem::fill(box, Qt::white));
+    const QRectF clip = element.autoSize ? QRectF() : box;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        double x = box.left();
+        if (element.alignment & Qt::AlignHCenter)
+            x += (box.width() - lines[i].width) / 2;
+        else if (element.alignment & Qt::AlignRight)
+            x += box.width() - lines[i].width;
+        const QPointF origin(x, box.top() + i * lineHeight + ascent);
+        items.push_back(PageItem::textRun(origin, spec, Qt::black, lines[i].text, clip));
+    }
+    return grown;
+}
+
+LaidBand layBand(const Band& band, double bandWidth)
+{
+    LaidBand laid;
+    double grown = 0;
+    for (const TextElement& element : band.texts)
+        grown = std::max(grown, placeText(element, laid.items));
+    for (const RuleElement& rule : band.rules) {
+        const double width = rule.width > 0 ? rule.width : bandWidth - rule.left;
+        const double y = rule.top + rule.thickness / 2;
+        laid.items.push_back(PageItem::rule(QLineF(rule.left, y, rule.left + width, y), rule.thickness, rule.colour));
+    }
+    laid.height = band.height + grown;
+    return laid;
+}
+
+// One line of laid-out rich text: its top and bottom from the top of the
+// text, and its runs of text placed from the text's top-left corner.
+struct RichLine {
+    double top = 0;
+    double bottom = 0;
+    std::vector<PageItem> runs;
+};
+
+// The installed face of each format, found once: looking a face up costs
+// more than laying a line out.
+class Faces {
+public:
+    const FontSpec& of(const QFont& font)
+    {
+        auto it = m_known.constFind(font);
+        if (it == m_known.cend())
+            it = m_known.insert(font, FontSpec::of(font));
+        return *it;
+    }
+
+private:
+    QHash<QFont, FontSpec> m_known;
+};
+
+// Tabs and line breaks end a run of text; in a justified paragraph, whose
+// blanks the layout stretched, every blank does. A no-break space belongs to
+// its word ("12 500").
+bool endsRun(QChar c, bool justified)
+{
+    if (c == ' ')
+        return justified;
+    return c.isSpace() && c != QChar::Nbsp && c.unicode() != 0x202F;
+}
+
+// The line's text in runs of one format, each drawn from where the layout
+// put its first character, so that tabs, justified spacing and mixed
+// formats keep their places on any device. A run keeps its trailing blanks
+// only when underlined or struck out, so that the line under a phrase has
+// no gaps.
+void placeRuns(const QTextBlock& block, const QTextLine& line, const QPointF& origin, const QFont& defaultFont,
+               Faces& faces, RichLine& out)
+{
+    const QString text = block.text();
+    const bool justified = block.blockFormat().alignment() & Qt::AlignJustify;
+    const int lineStart = line.textStart();
+    const int lineEnd = lineStart + line.textLength();
+    const double baseline = origin.y() + line.y() + line.ascent();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const int start = std::max(lineStart, fragment.position() - block.position());
+        const int end = std::min(lineEnd, fragment.position() - block.position() + fragment.length());
+        if (start >= end)
+            continue;
+        const QTextCharFormat format = fragment.charFormat();
+        const FontSpec& font = faces.of(format.font().resolve(defaultFont));
+        const QColor colour =
+            format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : QColor(Qt::black);
+        const bool keepBlanks = font.underline || font.strikeOut;
+        int i = start;
+        while (i < end) {
+            if (endsRun(text[i], justified) || text[i] == ' ') {
+                ++i;
+                continue;
+            }
+            const int runStart = i;
+            while (i < end && !endsRun(text[i], justified))
+                ++i;
+            int runEnd = i;
+            if (!keepBlanks)
+                while (runEnd > runStart && text[runEnd - 1] == ' ')
+                    --runEnd;
+            const double x = origin.x() + line.cursorToX(runStart);
+            out.runs.push_back(PageItem::textRun(QPointF(x / kUnitsPerMm, baseline / kUnitsPerMm), font, colour,
+                                                  text.mid(runStart, runEnd - runStart)));
+        }
+    }
+}
+
+std::vector<RichLine> layRichText(QTextDocument& document, double widthMm)
+{
+    document.setDocumentMargin(0);
+    document.setUseDesignMetrics(true);
+    document.documentLayout()->setPaintDevice(layoutDevice());
+    document.setTextWidth(widthMm * kUnitsPerMm);
+    document.documentLayout()->documentSize(); // lays the whole document out
+    std::vector<RichLine> lines;
+    Faces faces;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        if (!layout)
+            continue;
+        const QPointF origin = layout->position();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            RichLine laid;
+            laid.top = (origin.y() + line.y()) / kUnitsPerMm;
+            laid.bottom = laid.top + line.height() / kUnitsPerMm;
+            placeRuns(block, line, origin, document.defaultFont(), faces, laid);
+            lines.push_back(std::move(laid));
+        }
+    }
+    return lines;
+}
+
+class Composer {
+public:
+    explicit Composer(const Report& report) : m_report(report), m_setup(report.page)
+    {
+        for (const Band& band : report.bands) {
+            if (band.kind == BandKind::PageHeader)
+                m_header = &band;
+            else if (band.kind == BandKind::PageFooter)
+                m_footer = &band;
+        }
+        const QSizeF size = m_setup.pageSizeMm();
+        m_footerTop = size.height() - m_setup.marginsMm.bottom() - (m_footer ? m_footer->height : 0);
+    }
+
+    std::vector<Page> run()
+    {
+        startPage();
+        for (const Band& band : m_report.bands) {
+            if (band.kind == BandKind::PageHeader || band.kind == BandKind::PageFooter)
+                continue;
+            if (band.richText && band.richText->document)
+                printFlowing(band);
+            else
+                print(band);
+        }
+        endPage();
+        return std::move(m_pages);
+    }
+
+private:
+    double left() const { return m_setup.marginsMm.left(); }
+    double width() const { return m_setup.printableWidthMm(); }
+
+    void place(std::vector<PageItem> items, double top)
+    {
+        for (PageItem& item : items) {
+            item.translate(QPointF(left(), top));
+            m_pages.back().items.push_back(std::move(item));
+        }
+    }
+
+    void startPage()
+    {
+        m_pages.push_back(Page{m_setup.pageSizeMm(), {}});
+        m_y = m_setup.marginsMm.top();
+        if (m_header) {
+            LaidBand laid = layBand(*m_header, width());
+            place(std::move(laid.items), m_y);
+            m_y += laid.height;
+        }
+        m_fresh = true;
+    }
+
+    void endPage()
+    {
+        if (m_footer)
+            place(layBand(*m_footer, width()).items, m_footerTop);
+    }
+
+    // A band that does not fit above the footer ends the page; on a page that
+    // holds nothing yet it prints anyway, as no page would hold it.
+    void makeRoom(double height)
+    {
+        if (!m_fresh && m_y + height > m_footerTop + kEpsilon) {
+            endPage();
+            startPage();
+        }
+    }
+
+    void print(const Band& band)
+    {
+        LaidBand laid = layBand(band, width());
+        makeRoom(laid.height);
+        place(std::move(laid.items), m_y);
+        m_y += laid.height;
+        m_fresh = false;
+    }
+
+    void printFlowing(const Band& band)
+    {
+        const RichTextElement& rich = *band.richText;
+        const QRectF box = rich.box;
+        const double below = band.height - box.bottom(); // the band's space under the text
+        const std::vector<RichLine> lines = layRichText(*rich.document, box.width());
+
+        LaidBand laid = layBand(band, width());
+        makeRoom(laid.height);
+        place(std::move(laid.items), m_y);
+
+        size_t next = 0;
+        double sliceTop = 0;
+        for (;;) {
+            const double bandTop = m_y;
+            const double needed = lines.empty() ? 0 : lines.back().bottom - sliceTop;
+            double height = box.height();
+            while (needed > height + kEpsilon &&
+                   bandTop + box.top() + height + rich.growStepMm + below <= m_footerTop + kEpsilon)
+                height += rich.growStepMm;
+            size_t end = next;
+            while (end < lines.size() && lines[end].bottom - sliceTop <= height + kEpsilon)
+                ++end;
+            // A line taller than a whole page prints cut, rather than never.
+            if (end == next && next < lines.size() && m_fresh)
+                end = next + 1;
+            const QRectF shown(box.left(), box.top(), box.width(), height);
+            for (size_t i = next; i < end; ++i) {
+                std::vector<PageItem> runs = lines[i].runs;
+                for (PageItem& run : runs) {
+                    run.translate(QPointF(box.left(), box.top() - sliceTop));
+                    if (lines[i].bottom - sliceTop > height + kEpsilon)
+                        run.clip = shown;
+                }
+                place(std::move(runs), bandTop);
+            }
+            next = end;
+            if (next >= lines.size()) {
+                m_y = bandTop + box.top() + height + below;
+                m_fresh = false;
+                return;
+            }
+            endPage();
+            startPage();
+            sliceTop = lines[next].top;
+        }
+    }
+
+    const Report& m_report;
+    PageSetup m_setup;
+    const Band* m_header = nullptr;
+    const Band* m_footer = nullptr;
+    double m_footerTop = 0;
+    std::vector<Page> m_pages;
+    double m_y = 0;
+    bool m_fresh = true;
+};
+
+} // namespace
+
+std::vector<Page> compose(const Report& report) { return Composer(report).run(); }
+
+} // namespace reporting

@@ -1,0 +1,198 @@
+#include "common/TestMain.h"
+
+#include "platform/reporting/Layout.h"
+#include "platform/reporting/PageFile.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+
+using namespace reporting;
+
+namespace {
+
+QFont face(double points)
+{
+    QFont font("Liberation Sans");
+    font.setPointSizeF(points);
+    return font;
+}
+
+TextElement label(const QString& text)
+{
+    TextElement e;
+    e.box = QRectF(0, 0, 50, 5);
+    e.text = text;
+    e.font = face(10);
+    e.autoSize = true;
+    return e;
+}
+
+Band band(BandKind kind, double height, std::vector<TextElement> texts = {})
+{
+    Band b;
+    b.kind = kind;
+    b.height = height;
+    b.texts = std::move(texts);
+    return b;
+}
+
+// A report on A4 with 10 mm margins, a 20 mm page header and a 10 mm page
+// footer (whose top is 277 mm from the paper's top).
+Report frame(std::vector<Band> bands)
+{
+    Report r;
+    r.bands.push_back(band(BandKind::PageHeader, 20));
+    for (Band& b : bands)
+        r.bands.push_back(std::move(b));
+    r.bands.push_back(band(BandKind::PageFooter, 10));
+    return r;
+}
+
+// Where each text was put: page (from 1) and baseline.
+struct Placed {
+    int page = 0;
+    QPointF origin;
+};
+
+Placed find(const std::vector<Page>& pages, const QString& text)
+{
+    for (size_t p = 0; p < pages.size(); ++p)
+        for (const PageItem& item : pages[p].items)
+            if (item.kind == PageItem::Kind::Text && item.text == text)
+                return {int(p) + 1, item.origin};
+    return {};
+}
+
+int textCount(const std::vector<Page>& pages)
+{
+    int count = 0;
+    for (const Page& page : pages)
+        for (const PageItem& item : page.items)
+            count += item.kind == PageItem::Kind::Text;
+    return count;
+}
+
+} // namespace
+
+// The banded report engine's growth and overflow of rich text, and the
+// saved-pages file's refusals (the exam report's tests measure the rest in
+// real output).
+class TestReporting : public QObject {
+    Q_OBJECT
+
+private slots:
+    void richTextGrowsInStepsAndBreaksOnlyBetweenLines_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::newRow("nominal box") << 2;
+        QTest::newRow("grown box") << 12;
+        QTest::newRow("three pages") << 150;
+    }
+
+    void richTextGrowsInStepsAndBreaksOnlyBetweenLines()
+    {
+        QFETCH(int, lines);
+        auto document = std::make_shared<QTextDocument>();
+        document->setDefaultFont(face(10)); // as the signature's label
+        QStringList body;
+        for (int i = 1; i <= lines; ++i)
+            body << QString("linha %1").arg(i);
+        document->setPlainText(body.join('\n'));
+        Band detail = band(BandKind::Detail, 35.72);
+        detail.richText = RichTextElement{"body", QRectF(10.58, 19.05, 169.60, 10.85), document, 5};
+        const auto pages = compose(frame({band(BandKind::Title, 30), detail, band(BandKind::Child, 17.2, {label("S")})}));
+
+        // Every line exactly once, each whole above the footer, in order.
+        QCOMPARE(textCount(pages), lines + 1);
+        const Placed first = find(pages, "linha 1");
+        const double ascent = first.origin.y() - (60 + 19.05);
+        const double lineHeight = find(pages, "linha 2").origin.y() - first.origin.y();
+        int lastPage = 1;
+        double lastY = 0;
+        for (int i = 1; i <= lines; ++i) {
+            const Placed p = find(pages, QString("linha %1").arg(i));
+            QVERIFY(p.page == lastPage ? p.origin.y() > lastY : p.page == lastPage + 1);
+            QVERIFY(p.origin.y() - ascent + lineHeight <= 277 + 0.001);
+            if (p.page != lastPage) // a continuation starts at the body's offset under the header
+                QCOMPARE(p.origin.y() - ascent, 30 + 19.05);
+            lastPage = p.page;
+            lastY = p.origin.y();
+        }
+        // The band ends 5.82 mm under the box, which grew in 5 mm steps; the
+        // signature follows, or starts the next page when it does not fit.
+        const double boxTop = lastPage == 1 ? 60 + 19.05 : 30 + 19.05;
+        const double textBottom = lastY - ascent + lineHeight - boxTop;
+        const double box = 10.85 + 5 * std::max(0.0, std::ceil((textBottom - 10.85 - 0.001) / 5));
+        const Placed signature = find(pages, "S");
+        const double signatureTop = signature.origin.y() - ascent;
+        if (signature.page == lastPage) {
+            QCOMPARE(qRound((signatureTop - (boxTop + box + 5.82)) * 1000), 0);
+        } else {
+            QCOMPARE(signature.page, lastPage + 1);
+            QVERIFY(boxTop + box + 5.82 + 17.2 > 277);
+            QCOMPARE(signatureTop, 30.0);
+        }
+        QCOMPARE(int(pages.size()), signature.page);
+    }
+
+    void aLineTallerThanAPagePrintsCutInsteadOfNever()
+    {
+        auto document = std::make_shared<QTextDocument>();
+        document->setDefaultFont(face(9));
+        QTextCursor cursor(document.get());
+        QTextCharFormat huge;
+        huge.setFontPointSize(900);
+        cursor.insertText("antes\n");
+        cursor.insertText("X", huge);
+        cursor.insertText("\ndepois", QTextCharFormat());
+        Band detail = band(BandKind::Detail, 35.72);
+        detail.richText = RichTextElement{"body", QRectF(10, 19.05, 169.6, 10.85), document, 5};
+        const auto pages = compose(frame({band(BandKind::Title, 30), detail}));
+        QCOMPARE(find(pages, "X").page, 2);
+        QCOMPARE(find(pages, "depois").page, 3);
+    }
+
+    void damagedForeignOrNewerFilesAreRefusedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = encodePages(compose(frame({band(BandKind::Title, 20, {label("A")})})));
+        QByteArray flipped = good;
+        flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x20);
+        // A well-formed file of a later format: its checksum is right.
+        QByteArray newer = good.left(good.size() - 32);
+        newer[9] = 2;
+        newer += QCryptographicHash::hash(newer, QCryptographicHash::Sha256);
+        const QString damaged = QString::fromUtf8("danificado ou incompleto");
+        QTest::newRow("a byte changed") << flipped << damaged;
+        QTest::newRow("cut short") << good.left(good.size() - 40) << damaged;
+        QTest::newRow("header only") << good.left(20) << damaged;
+        QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n0000000000000000000000000000000000000000000000000000000", 60)
+                                   << QString::fromUtf8("não é um relatório gravado");
+        QTest::newRow("empty") << QByteArray() << QString::fromUtf8("não é um relatório gravado");
+        QTest::newRow("newer format") << newer << QString::fromUtf8("formato mais recente (versão 2)");
+    }
+
+    void damagedForeignOrNewerFilesAreRefusedWhole()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("x.QRP"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(data);
+        file.close();
+        QString error;
+        QVERIFY(loadPages(file.fileName(), &error).empty());
+        QVERIFY2(error.contains(message) && error.contains("x.QRP"), qPrintable(error));
+        QVERIFY(loadPages(dir.filePath("missing.QRP"), &error).empty());
+        QCOMPARE(error, QString("File does not exist"));
+    }
+};
+
+VELUNOR_TEST(TestReporting)
+#include "tst_reporting.moc"
