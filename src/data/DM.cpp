@@ -1,6 +1,7 @@
 #include "data/DM.h"
 
 #include "data/Schema.h"
+#include "platform/engine/EngineError.h"
 #include "platform/ui/Application.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@ TDataModule1* DataModule1 = nullptr;
 namespace {
 const char* const kDatabaseName = "BDC";
 const char* const kAlias = "Dorvica2";
+const int kUpgradeLockWait = 2000; // milliseconds
 } // namespace
 
 TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
@@ -19,8 +21,17 @@ TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
     // Neither the connection nor the exam-type table is guarded: their
     // failure ends the start-up.
     Database2->open();
+    if (engine::Driver& store = databaseNamed(kDatabaseName).driver(); store.readOnly())
+        Application::showMessage(readOnlyNotice(store.describeTarget()));
     TableTipoEx->open();
     DataModule1Create();
+}
+
+QString TDataModule1::readOnlyNotice(const QString& store)
+{
+    return QString("A base de dados %1 está aberta só para leitura: o ficheiro não tem permissão de escrita."
+                   "\r\rPode consultar os registos, mas nenhuma alteração será gravada.")
+        .arg(store);
 }
 
 TDataModule1::~TDataModule1()
@@ -98,11 +109,32 @@ void TDataModule1::DataModule1Create()
     // Stale lock-control files of an earlier run; whether they go is not checked.
     QFile::remove("Paradox.lck");
     QFile::remove("Pdoxusrs.lck");
-    RunSqlQuietly("alter table eco add tecnico integer");
+    upgradeExamTable();
     for (Table* table : {TablePac, TableSS, TableEco, TableFrase, TableMed})
         OpenGuarded(table);
     // The standard conclusions are opened like the other tables.
     OpenGuarded(TableConc);
+}
+
+void TDataModule1::upgradeExamTable()
+{
+    // Adding the column needs the exam table to itself: while another
+    // workstation has it open the statement would wait for it. So it runs
+    // only when the column is missing, and waits briefly.
+    engine::Database& database = databaseNamed(kDatabaseName);
+    try {
+        const std::optional<engine::TableInfo> eco = database.describe("eco.DB");
+        if (!eco || eco->column("tecnico"))
+            return;
+        database.driver().setLockWait(kUpgradeLockWait);
+    } catch (const engine::EngineError&) {
+        return; // as quiet as the upgrade itself
+    }
+    RunSqlQuietly("alter table eco add tecnico integer");
+    try {
+        database.driver().setLockWait(-1);
+    } catch (const engine::EngineError&) {
+    }
 }
 
 bool TDataModule1::ExecuteSql(const QString& text, const QVariant& value, bool open)

@@ -79,6 +79,8 @@ public:
     // it and returns normally, leaving it closed.
     void OpenGuarded(QObject* object);
     static QString openWarning(const QString& name);
+    // Shown at start-up when the store takes only reads.
+    static QString readOnlyNotice(const QString& store);
 
     // The exam rules, on the record events of TableEco.
     void TableEcoBeforeInsert();
@@ -94,6 +96,8 @@ signals:
 
 private:
     void createObjects();
+    // Adds the technician column to an exam table that lacks it.
+    void upgradeExamTable();
     void attachExamRules();
 };
 

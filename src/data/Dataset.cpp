@@ -5,6 +5,7 @@
 #include "platform/engine/Values.h"
 
 #include <algorithm>
+#include <utility>
 
 using engine::FieldType;
 
@@ -206,6 +207,7 @@ void Dataset::close()
         return;
     // A pending edit is discarded, never saved.
     m_stale = false;
+    m_conflict = false;
     m_state = DataSetState::Inactive;
     m_modified = false;
     m_records.clear();
@@ -348,8 +350,16 @@ void Dataset::post()
     run(beforePost);
     const bool inserting = m_state == DataSetState::Insert;
     bool reorder = false;
-    const engine::Record stored =
-        writeRecord(inserting, m_records[m_current], m_buffer, m_changed, &reorder);
+    engine::Record stored;
+    try {
+        stored = writeRecord(inserting, m_records[m_current], m_buffer, m_changed, &reorder);
+    } catch (const engine::RecordConflict&) {
+        // The user's text stays in the edit; cancelling it shows the record
+        // as the other user left it.
+        m_conflict = true;
+        throw;
+    }
+    m_conflict = false;
     m_records[m_current] = stored;
     m_state = DataSetState::Browse;
     m_modified = false;
@@ -376,6 +386,8 @@ void Dataset::cancel()
             m_current = int(m_records.size()) - 1;
     }
     m_buffer.clear();
+    if (std::exchange(m_conflict, false))
+        rereadAfterConflict();
     if (m_records.empty())
         m_bof = m_eof = true;
     setState(DataSetState::Browse);
@@ -399,7 +411,19 @@ void Dataset::remove()
     notify(DataEvent::CheckBrowseMode);
     run(beforeDelete);
     run(beforeScroll);
-    deleteRecord(m_records[m_current]);
+    try {
+        deleteRecord(m_records[m_current]);
+    } catch (const engine::RecordConflict&) {
+        // Shown as it is now; a record being edited keeps the user's text
+        // until the edit is cancelled.
+        if (editing()) {
+            m_conflict = true;
+        } else {
+            rereadAfterConflict();
+            notify(DataEvent::DataSetChanged);
+        }
+        throw;
+    }
     m_records.erase(m_records.begin() + m_current);
     if (m_current >= int(m_records.size()))
         m_current = int(m_records.size()) - 1;
@@ -513,6 +537,16 @@ int Dataset::findIdentity(const QVariantList& identity) const
         if (m_records[i].identity == identity)
             return i;
     return -1;
+}
+
+void Dataset::rereadAfterConflict()
+{
+    try {
+        reloadKeeping(currentIdentity(), m_current);
+    } catch (const engine::EngineError&) {
+        // A store that cannot be read now leaves the records as they were
+        // read before; the next save of this record is refused again.
+    }
 }
 
 void Dataset::reloadKeeping(const QVariantList& identity, int fallback)

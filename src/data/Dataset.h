@@ -149,6 +149,9 @@ protected:
     void notify(DataEvent event, Field* field = nullptr);
     void run(const Event& event) { if (event) event(*this); }
     void reloadKeeping(const QVariantList& identity, int fallback);
+    // Reads the records again after a write that another user's change
+    // refused, so that the current record shows what the store holds now.
+    void rereadAfterConflict();
     // For a record set read a part at a time: puts records read later before
     // or after the ones held, keeping the current record (browse state only).
     void addRecords(std::vector<engine::Record> records, bool before);
@@ -183,6 +186,7 @@ private:
     QString m_masterField, m_detailField;
     QVariant m_rangeValue;        // the master value the records were read for
     bool m_stale = false;         // reading the master's records failed: read before use
+    bool m_conflict = false;      // the pending edit's save met another user's change
 
     friend class MasterLink;
 };

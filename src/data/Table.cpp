@@ -40,7 +40,7 @@ engine::Record Table::writeRecord(bool inserting, const engine::Record& old, con
                                   const QVector<bool>& changed, bool* reorder)
 {
     engine::StoredTable& stored = table();
-    const QVariantList identity = inserting ? stored.insert(values) : stored.update(old.identity, values, changed);
+    const QVariantList identity = inserting ? stored.insert(values) : stored.update(old, values, changed);
     *reorder = inserting;
     for (const QString& column : stored.orderColumns())
         if (Field* f = findField(column); f && changed.value(f->index()))
@@ -52,4 +52,4 @@ engine::Record Table::writeRecord(bool inserting, const engine::Record& old, con
     return engine::Record{identity, values};
 }
 
-void Table::deleteRecord(const engine::Record& record) { table().remove(record.identity); }
+void Table::deleteRecord(const engine::Record& record) { table().remove(record); }

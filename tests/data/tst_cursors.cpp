@@ -10,6 +10,7 @@
 #include "platform/ui/SilentAbort.h"
 
 #include <QTest>
+#include <csignal>
 
 using engine::EngineError;
 using engine::values::wallClock;
@@ -312,7 +313,7 @@ private slots:
         QTest::addColumn<QString>("failure");
         QTest::newRow("exam table gone") << "rename";
         if (TestStore::isPostgres())
-            QTest::newRow("connection terminated") << "terminate";
+            QTest::newRow("server going down") << "terminate";
     }
     void aReadThatFailsDuringAMoveLeavesEveryoneOnTheNewPatient()
     {
@@ -329,18 +330,26 @@ private slots:
         } shown;
         shown.setDataSource(pacSource.get());
 
-        auto other = store->connect("OTHER");
-        if (failure == "rename")
+        // The other session works from another database of the server, so
+        // that it can close this one to new connections.
+        engine::Alias elsewhere = store->alias();
+        elsewhere.settings.insert("database", failure == "rename" ? store->alias().setting("database") : "postgres");
+        auto other = engine::Database::connect(elsewhere, "OTHER");
+        const QString closeTo = "alter database " + store->alias().setting("database") + " allow_connections ";
+        if (failure == "rename") {
             other->execute("alter table eco rename to eco_away");
-        else
-            other->execute("select pg_terminate_backend(pid) from pg_stat_activity where pid <> pg_backend_pid() "
-                           "and datname = current_database() and application_name = 'velunor'");
+        } else {
+            // The session ends and no new one is taken: the reconnection fails.
+            other->execute(closeTo + "false");
+            other->execute("select pg_terminate_backend(pid, 5000) from pg_stat_activity where "
+                           "datname = :d and application_name = 'velunor'",
+                           {store->alias().setting("database")});
+        }
         QVERIFY_THROWS_EXCEPTION(EngineError, pac->next());
         QCOMPARE(pac->fieldByName("NF")->value().toInt(), rui);
         QCOMPARE(shown.name, QString("RUI"));
         QVERIFY(eco->isEmpty()); // never ANA's exams under RUI's name
-        if (failure == "rename")
-            other->execute("alter table eco_away rename to eco");
+        other->execute(failure == "rename" ? QString("alter table eco_away rename to eco") : closeTo + "true");
 
         // The exams are read before the next use: a new exam is RUI's.
         eco->insert();
@@ -508,6 +517,64 @@ private slots:
         pac->refresh();
         QCOMPARE(pac->recordCount(), 3);
         QCOMPARE(pac->fieldByName("NF")->value().toInt(), rui);
+    }
+
+    // Two workstations on one store: a save over the other's change is
+    // refused, and so is a delete.
+    void aSaveOverAnotherUsersChangeIsRefusedAndKeepsTheEdit()
+    {
+        addPatient("ANA");
+        auto otherDb = store->connect("BDC2");
+        Table theirs("TablePac", "BDC2", schema::tablePac());
+        theirs.open();
+        auto rename = [](Dataset& d, const QString& name) {
+            d.edit();
+            d.fieldByName("NOME")->setValue(name);
+        };
+        rename(*pac, "ANA SILVA");
+        rename(theirs, "ANA SOUSA");
+        theirs.post();
+        QCOMPARE(failure([&] { pac->post(); }),
+                 QString("O registo foi alterado por outro utilizador. As suas alterações não foram gravadas; "
+                         "cancele-as para ver a versão actual."));
+        QCOMPARE(pac->state(), DataSetState::Edit);
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("ANA SILVA"));
+        pac->cancel();
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("ANA SOUSA"));
+        rename(*pac, "ANA SILVA");
+        pac->post();
+
+        theirs.refresh();
+        rename(theirs, "BIA");
+        theirs.post();
+        QVERIFY(failure([&] { pac->remove(); }).contains("não foi apagado"));
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("BIA")); // shown as it is now
+        pac->remove();
+        QVERIFY(pac->isEmpty());
+    }
+
+    void aServerThatStopsAnsweringFailsTheSaveAndKeepsTheEdit()
+    {
+        if (!TestStore::isPostgres())
+            QSKIP("pauses a PostgreSQL server process");
+        addPatient("ANA");
+        engine::Alias quick = store->alias();
+        quick.settings.insert("statement_timeout", "1");
+        auto quickDb = engine::Database::connect(quick, "QUICK");
+        Table patients("TablePac", "QUICK", schema::tablePac());
+        patients.open();
+        const pid_t backend = quickDb->query("select pg_backend_pid()").rows[0][0].toInt();
+        patients.edit();
+        patients.fieldByName("NOME")->setValue("RUI");
+        ::kill(backend, SIGSTOP);
+        const QString why = failure([&] { patients.post(); });
+        ::kill(backend, SIGCONT);
+        QVERIFY2(why.contains("não respondeu"), qPrintable(why));
+        QCOMPARE(patients.state(), DataSetState::Edit);
+        QCOMPARE(patients.fieldByName("NOME")->value().toString(), QString("RUI"));
+        patients.post(); // on a new connection
+        pac->refresh();
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("RUI"));
     }
 
     void bofAndEofFollowTheMoves()

@@ -13,7 +13,10 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+#include <unistd.h>
 
 using engine::values::wallClock;
 
@@ -99,6 +102,66 @@ private slots:
         build(); // the second start: the upgrade fails without a trace
         QCOMPARE(warnings, QStringList());
         QVERIFY(dm->TableEco->active());
+    }
+
+    // Another workstation has the exams open in a transaction: the upgrade
+    // never waits for it.
+    void theTechnicianUpgradeLeavesATableInUseAlone()
+    {
+        auto other = store->connect("OTHER");
+        auto holdExams = [&] {
+            other->driver().begin();
+            other->query("select count(*) from eco");
+        };
+        holdExams();
+        build();
+        QCOMPARE(warnings, QStringList());
+        QVERIFY(dm->TableEco->active());
+        dm.reset();
+        other->driver().rollback();
+
+        // Without the column, the upgrade gives up after a short wait.
+        dropTable("eco");
+        auto def = schema::storedTables()[1];
+        def.columns.pop_back();
+        store->connect("ADMIN")->createTable(def);
+        holdExams();
+        build();
+        other->driver().rollback();
+        QCOMPARE(warnings, QStringList{warning("eco.DB")});
+    }
+
+    void aStoreThatCanOnlyBeReadSaysSoAndRefusesToSave()
+    {
+        if (TestStore::isPostgres())
+            QSKIP("a store file: SQLite only");
+        build();
+        addPatient("ANA", QVariant());
+        dm.reset();
+        const QString file = store->directory() + "/velunor.db";
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        // Root writes a file whatever its mode, but not an immutable one.
+        const bool root = ::geteuid() == 0;
+        if (root && QProcess::execute("chattr", {"+i", file}) != 0)
+            QSKIP("the store file cannot be made immutable here");
+        const auto restore = qScopeGuard([&] {
+            dm.reset();
+            if (root)
+                QProcess::execute("chattr", {"-i", file});
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        });
+        build();
+        QCOMPARE(warnings, QStringList{TDataModule1::readOnlyNotice(file).replace('\r', '\n')});
+        dm->TablePac->edit();
+        dm->TablePacNOME->setValue("RUI");
+        try {
+            dm->TablePac->post();
+            QFAIL("saved into a store that can only be read");
+        } catch (const engine::EngineError& e) {
+            QCOMPARE(e.text(),
+                     QString("A base de dados %1 está aberta só para leitura; nada foi gravado.").arg(file));
+        }
+        QCOMPARE(dm->TablePac->state(), DataSetState::Edit);
     }
 
     void eachFailingTableWarnsOnceInOrder()

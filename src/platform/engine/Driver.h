@@ -44,6 +44,10 @@ public:
     virtual QString orderTerm(const QString& name) const { return ident(name); }
     // The placeholder of the n-th (0-based) parameter.
     virtual QString placeholder(int n) const = 0;
+    // A condition that the stored column still holds the value bound to the
+    // n-th parameter, exactly as the program read it; an empty value equals
+    // an empty value.
+    virtual QString holdsValue(const QString& column, FieldType type, int n) const = 0;
 
     // Rows of a select whose column types are known.
     virtual std::vector<Row> select(const QString& sql, const QVariantList& params,
@@ -64,6 +68,12 @@ public:
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    // Whether the store takes only reads (a store file without write permission).
+    virtual bool readOnly() const { return false; }
+    // How long a statement waits for a lock that another session holds before
+    // it fails; a negative value restores the store's usual wait.
+    virtual void setLockWait(int milliseconds) = 0;
 
     // The store's type of a stored identity column, for reading identities.
     virtual FieldType identityType(const TableInfo& info, const QString& column) const;

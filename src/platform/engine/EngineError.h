@@ -17,4 +17,11 @@ private:
     QString m_text;
 };
 
+// A write refused because another user changed or deleted the record since
+// it was read: nothing was written.
+class RecordConflict : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 } // namespace engine

@@ -3,11 +3,17 @@
 #include "platform/engine/SqlText.h"
 #include "platform/engine/Values.h"
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <cerrno>
+#include <cstring>
 #include <libpq-fe.h>
 #include <memory>
+#include <poll.h>
+#include <sys/socket.h>
+#include <utility>
 
 namespace engine {
 
@@ -24,10 +30,34 @@ struct ResultDeleter {
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
+// Defaults, in seconds, that an alias may change ("connect_timeout",
+// "statement_timeout"). The advanced search over 100 000 patients takes well
+// under a second; half a minute leaves room for a slow server or network.
+const int kConnectTimeout = 10;
+const int kStatementTimeout = 30;
+// What the client waits beyond the server's own statement timeout, so that a
+// server that is merely slow reports its timeout itself.
+const int kAnswerGrace = 2;
+
+int secondsSetting(const Alias& alias, const QString& key, int fallback)
+{
+    bool ok = false;
+    const int value = alias.setting(key).toInt(&ok);
+    return ok && value > 0 ? value : fallback;
+}
+
 // The shared PostgreSQL store, connected through Qt's PostgreSQL driver with
 // the registry's host, port, database and user (the password, if any, comes
 // from ~/.pgpass). Statements run through libpq's extended protocol, which
 // executes exactly one statement: text after a ';' can never run.
+//
+// Nothing waits for the server without end: connecting gives up after the
+// connect timeout, the server cancels a statement after the statement
+// timeout, the kernel's keepalives and user timeout notice a server host that
+// is gone, and the client itself gives up on a server that holds a statement
+// and says nothing (a stopped server process still has its connections
+// acknowledged by the kernel). A connection found broken is opened again
+// before the next statement is sent; a statement is never sent twice.
 class PostgresDriver final : public Driver {
 public:
     PostgresDriver(const Alias& alias, const QString& connectionName);
@@ -41,6 +71,14 @@ public:
     }
     QString orderTerm(const QString& name) const override { return ident(name) + " nulls first"; }
     QString placeholder(int n) const override { return QString("$%1").arg(n + 1); }
+    QString holdsValue(const QString& column, FieldType type, int n) const override
+    {
+        // Date-times are read to the millisecond: a column of finer
+        // precision is compared at that.
+        const QString stored = type == FieldType::DateTime ? "date_trunc('milliseconds', " + ident(column) + ")"
+                                                            : ident(column);
+        return stored + " is not distinct from " + placeholder(n);
+    }
 
     std::vector<Row> select(const QString& sql, const QVariantList& params,
                             const std::vector<FieldType>& types) override;
@@ -49,12 +87,28 @@ public:
     std::optional<TableInfo> describe(const QString& table) override;
     QString columnDeclaration(const FieldDef& field, bool autoIncKey) const override;
     bool declaresAutoIncKeyInline() const override { return false; }
-    void begin() override { execute("begin", {}); }
-    void commit() override { execute("commit", {}); }
+    void begin() override
+    {
+        execute("begin", {});
+        m_inTransaction = true;
+    }
+    void commit() override
+    {
+        m_inTransaction = false;
+        execute("commit", {});
+    }
     void rollback() override
     {
-        if (PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        // A lost connection took its transaction with it.
+        if (std::exchange(m_inTransaction, false) && !m_lost && PQstatus(m_conn) == CONNECTION_OK)
             execute("rollback", {});
+    }
+    void setLockWait(int milliseconds) override
+    {
+        if (milliseconds < 0)
+            execute("reset lock_timeout", {});
+        else
+            execute("select set_config('lock_timeout', $1, false)", {QString::number(milliseconds)});
     }
 
 private:
@@ -63,10 +117,25 @@ private:
     // would change the store and only then be reported as an error.
     Result run(const QString& sql, const QVariantList& params, bool wantRows = false);
     Result check(Result result) const;
+    // Opens the connection again when it is broken, before anything is sent.
+    void ensureConnected();
+    // Sends what a PQsend* call queued (`sent` is its result) and returns
+    // the statement's result, within the statement's time.
+    Result exchange(int sent);
+    // Waits until the socket is ready for `events`; gives up on the
+    // connection when the time is over.
+    short waitFor(short events, const QDeadlineTimer& deadline);
+    [[noreturn]] void giveUp();
+    [[noreturn]] void fail(const QString& why);
+    static void onNotice(void* self, const PGresult* notice);
 
     QString m_connection;
     QString m_target;
     PGconn* m_conn = nullptr;
+    PQnoticeReceiver m_previousReceiver = nullptr;
+    int m_answerWait = 0;         // milliseconds the client waits for an answer
+    bool m_lost = false;          // the connection must not be used again
+    bool m_inTransaction = false;
 };
 
 PostgresDriver::PostgresDriver(const Alias& alias, const QString& connectionName)
@@ -84,7 +153,21 @@ PostgresDriver::PostgresDriver(const Alias& alias, const QString& connectionName
     db.setPort(port);
     db.setDatabaseName(database);
     db.setUserName(alias.setting("user"));
-    db.setConnectOptions("connect_timeout=5;application_name=velunor");
+    const int statementTimeout = secondsSetting(alias, "statement_timeout", kStatementTimeout);
+    m_answerWait = (statementTimeout + kAnswerGrace) * 1000;
+    // Everything a reconnection must set again is part of the connection's
+    // options: libpq reconnects with them.
+    db.setConnectOptions(QStringList{
+        QString("connect_timeout=%1").arg(secondsSetting(alias, "connect_timeout", kConnectTimeout)),
+        "application_name=velunor",
+        "client_encoding=UTF8",
+        "keepalives=1",
+        "keepalives_idle=30",
+        "keepalives_interval=10",
+        "keepalives_count=3",
+        QString("tcp_user_timeout=%1").arg(statementTimeout * 1000),
+        QString("options='-c statement_timeout=%1 -c DateStyle=ISO'").arg(statementTimeout * 1000),
+    }.join(';'));
     if (!db.open()) {
         const QString why = db.lastError().text().trimmed();
         db = QSqlDatabase();
@@ -99,7 +182,20 @@ PostgresDriver::PostgresDriver(const Alias& alias, const QString& connectionName
         m_conn = *static_cast<PGconn* const*>(handle.data());
     if (!m_conn)
         throw EngineError(QString("Alias '%1': o driver de PostgreSQL não deu acesso à ligação.").arg(alias.name));
-    PQsetClientEncoding(m_conn, "UTF8");
+    m_previousReceiver = PQsetNoticeReceiver(m_conn, &PostgresDriver::onNotice, this);
+    PQsetnonblocking(m_conn, 1);
+}
+
+void PostgresDriver::onNotice(void* self, const PGresult* notice)
+{
+    auto* driver = static_cast<PostgresDriver*>(self);
+    // An idle connection hears here why the server is about to close it
+    // ("terminating connection due to administrator command").
+    const char* severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+    if (severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0))
+        driver->m_lost = true;
+    if (driver->m_previousReceiver)
+        driver->m_previousReceiver(nullptr, notice);
 }
 
 PostgresDriver::~PostgresDriver()
@@ -111,13 +207,94 @@ PostgresDriver::~PostgresDriver()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
+void PostgresDriver::ensureConnected()
+{
+    // What the server sent while the connection was idle is read first: a
+    // server that restarted or ended this session has said so and closed
+    // it, and a server host that vanished has failed the keepalives.
+    if (!m_lost && PQstatus(m_conn) == CONNECTION_OK && PQconsumeInput(m_conn))
+        PQisBusy(m_conn); // parses what came: a closing server's last words reach onNotice
+    if (!m_lost && PQstatus(m_conn) == CONNECTION_OK)
+        return;
+    if (m_inTransaction)
+        throw EngineError(QString("A ligação ao servidor PostgreSQL %1 perdeu-se a meio de uma transacção; "
+                                  "nada do que ela fez foi gravado.")
+                              .arg(m_target));
+    PQreset(m_conn); // within the connect timeout
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw EngineError(QString("Não foi possível voltar a ligar ao servidor PostgreSQL %1: %2")
+                              .arg(m_target, QString::fromUtf8(PQerrorMessage(m_conn)).trimmed()));
+    m_lost = false;
+    PQsetnonblocking(m_conn, 1);
+}
+
+short PostgresDriver::waitFor(short events, const QDeadlineTimer& deadline)
+{
+    pollfd fd{PQsocket(m_conn), events, 0};
+    for (;;) {
+        const int n = ::poll(&fd, 1, int(deadline.remainingTime()));
+        if (n > 0)
+            return fd.revents;
+        if (n == 0)
+            giveUp();
+        if (errno != EINTR)
+            fail(QString("Erro na ligação ao servidor PostgreSQL %1: %2")
+                     .arg(m_target, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+}
+
+void PostgresDriver::fail(const QString& why)
+{
+    // A statement half sent or half answered leaves the connection unusable.
+    m_lost = true;
+    throw EngineError(why);
+}
+
+void PostgresDriver::giveUp()
+{
+    // Whatever the server answers later is not wanted: the connection is
+    // shut, so that a server process that wakes up finds its client gone and
+    // rolls back what is still open, and a new one is made for the next
+    // statement.
+    ::shutdown(PQsocket(m_conn), SHUT_RDWR);
+    fail(QString("O servidor PostgreSQL %1 não respondeu em %2 segundos. A ligação foi fechada e volta a ser "
+                 "aberta na próxima operação; a operação em curso pode não ter sido gravada.")
+             .arg(m_target)
+             .arg(m_answerWait / 1000));
+}
+
+Result PostgresDriver::exchange(int sent)
+{
+    const QDeadlineTimer deadline(m_answerWait);
+    if (!sent)
+        fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+    for (;;) {
+        const int flushed = PQflush(m_conn);
+        if (flushed == 0)
+            break;
+        if (flushed < 0)
+            fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+        if (waitFor(POLLIN | POLLOUT, deadline) & POLLIN)
+            PQconsumeInput(m_conn);
+    }
+    Result first;
+    for (;;) {
+        while (PQisBusy(m_conn)) {
+            waitFor(POLLIN, deadline);
+            if (!PQconsumeInput(m_conn))
+                break; // the connection broke: libpq makes the error the result
+        }
+        Result next(PQgetResult(m_conn));
+        if (!next)
+            return first;
+        if (!first)
+            first = std::move(next);
+    }
+}
+
 Result PostgresDriver::run(const QString& sql, const QVariantList& params, bool wantRows)
 {
-    // A server that went away and came back is reached again on the next
-    // statement instead of failing until the program is restarted.
-    if (PQstatus(m_conn) == CONNECTION_BAD)
-        PQreset(m_conn);
-
+    ensureConnected();
     const QByteArray text = sql.toUtf8();
     std::vector<QByteArray> buffers(params.size());
     std::vector<const char*> pointers(params.size(), nullptr);
@@ -128,11 +305,12 @@ Result PostgresDriver::run(const QString& sql, const QVariantList& params, bool 
     }
     const int n = int(params.size());
     if (!wantRows)
-        return check(Result(PQexecParams(m_conn, text.constData(), n, nullptr, pointers.data(), nullptr, nullptr, 0)));
-    check(Result(PQprepare(m_conn, "", text.constData(), n, nullptr)));
-    if (PQnfields(check(Result(PQdescribePrepared(m_conn, ""))).get()) == 0)
+        return check(
+            exchange(PQsendQueryParams(m_conn, text.constData(), n, nullptr, pointers.data(), nullptr, nullptr, 0)));
+    check(exchange(PQsendPrepare(m_conn, "", text.constData(), n, nullptr)));
+    if (PQnfields(check(exchange(PQsendDescribePrepared(m_conn, ""))).get()) == 0)
         throw EngineError("O comando SQL não devolve registos.");
-    return check(Result(PQexecPrepared(m_conn, "", n, pointers.data(), nullptr, nullptr, 0)));
+    return check(exchange(PQsendQueryPrepared(m_conn, "", n, pointers.data(), nullptr, nullptr, 0)));
 }
 
 Result PostgresDriver::check(Result result) const

@@ -16,6 +16,8 @@ namespace engine {
 namespace {
 
 const char* const kStoreFile = "velunor.db";
+// How long, in milliseconds, a statement waits while another program holds the file.
+const int kBusyTimeout = 5000;
 
 void appendUtf8(std::string& out, char32_t cp)
 {
@@ -111,6 +113,7 @@ public:
         return '"' + QString(name).replace('"', "\"\"") + '"';
     }
     QString placeholder(int) const override { return "?"; }
+    QString holdsValue(const QString& column, FieldType, int) const override { return ident(column) + " is ?"; }
 
     std::vector<Row> select(const QString& sql, const QVariantList& params,
                             const std::vector<FieldType>& types) override;
@@ -125,6 +128,12 @@ public:
     {
         if (!sqlite3_get_autocommit(m_db))
             execute("rollback", {});
+    }
+    // SQLite opens a file it may not write for reading only, without a word.
+    bool readOnly() const override { return sqlite3_db_readonly(m_db, "main") == 1; }
+    void setLockWait(int milliseconds) override
+    {
+        sqlite3_busy_timeout(m_db, milliseconds < 0 ? kBusyTimeout : milliseconds);
     }
 
 private:
@@ -161,7 +170,7 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
 
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connection);
     db.setDatabaseName(m_file);
-    db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
+    db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeout));
     if (!db.open()) {
         const QString why = db.lastError().text();
         db = QSqlDatabase();
@@ -207,7 +216,9 @@ int SqliteDriver::step(sqlite3_stmt* stmt) const
 {
     const int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        const QString why = QString::fromUtf8(sqlite3_errmsg(m_db));
+        const QString why = (rc & 0xff) == SQLITE_READONLY
+            ? QString("A base de dados %1 está aberta só para leitura; nada foi gravado.").arg(m_file)
+            : QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_reset(stmt);
         throw EngineError(why);
     }

@@ -211,39 +211,90 @@ QVariantList StoredTable::insert(const Row& values)
     return QVariantList(rows.front().begin(), rows.front().end());
 }
 
-QVariantList StoredTable::update(const QVariantList& identity, const Row& values, const QVector<bool>& changed)
+QString StoredTable::unchangedCondition(int firstPlaceholder) const
+{
+    QStringList parts{identityCondition(firstPlaceholder)};
+    const int first = firstPlaceholder + int(m_identity.size());
+    for (size_t i = 0; i < m_spec.fields.size(); ++i)
+        parts << m_database.driver().holdsValue(m_spec.fields[i].name, m_spec.fields[i].type, first + int(i));
+    return parts.join(" and ");
+}
+
+QVariantList StoredTable::unchangedParams(const Record& old)
+{
+    QVariantList params = old.identity;
+    for (const QVariant& value : old.values)
+        params << value;
+    return params;
+}
+
+namespace {
+
+bool sameValues(const Row& a, const Row& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i)
+        if (a[i].isNull() != b[i].isNull() || (!a[i].isNull() && a[i] != b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QVariantList StoredTable::update(const Record& old, const Row& values, const QVector<bool>& changed)
 {
     checkWritable();
     checkRequired(values);
     Driver& driver = m_database.driver();
     QStringList sets;
     QVariantList params;
+    Row intended = old.values;
     for (size_t i = 0; i < m_spec.fields.size(); ++i) {
         if (m_spec.fields[i].type == FieldType::AutoInc || !changed.value(int(i)))
             continue;
         sets << driver.ident(m_spec.fields[i].name) + " = " + driver.placeholder(int(params.size()));
         params << values.value(int(i));
+        intended[int(i)] = values.value(int(i));
     }
     if (sets.isEmpty())
-        return identity;
+        return old.identity;
+    // Keyed by every field as it was read, not by the identity alone: a
+    // record that another workstation saved in the meantime is not matched,
+    // and its text is not overwritten.
     const QString sql = QString("update %1 set %2 where %3 returning %4")
-                            .arg(driver.ident(m_table), sets.join(", "), identityCondition(int(params.size())),
+                            .arg(driver.ident(m_table), sets.join(", "), unchangedCondition(int(params.size())),
                                  identityList(m_identity, driver));
-    params += identity;
+    params += unchangedParams(old);
     const std::vector<FieldType> types(m_types.begin(), m_types.begin() + m_identity.size());
     const auto rows = driver.select(sql, params, types);
-    if (rows.empty())
-        throw EngineError(QString("O registo da tabela \"%1\" foi apagado por outro utilizador; "
-                                  "as alterações não foram gravadas.")
-                              .arg(m_spec.fileName));
-    return QVariantList(rows.front().begin(), rows.front().end());
+    if (!rows.empty())
+        return QVariantList(rows.front().begin(), rows.front().end());
+
+    const std::optional<Record> now = read(old.identity);
+    if (!now)
+        throw RecordConflict(QString("O registo da tabela \"%1\" foi apagado por outro utilizador; "
+                                     "as alterações não foram gravadas.")
+                                 .arg(m_spec.fileName));
+    // The same save tried before, whose answer the server never sent, may
+    // have been written after all: the record holds this very edit.
+    if (sameValues(now->values, intended))
+        return now->identity;
+    throw RecordConflict("O registo foi alterado por outro utilizador. As suas alterações não foram gravadas; "
+                         "cancele-as para ver a versão actual.");
 }
 
-void StoredTable::remove(const QVariantList& identity)
+void StoredTable::remove(const Record& old)
 {
     checkWritable();
-    m_database.driver().execute(
-        "delete from " + m_database.driver().ident(m_table) + " where " + identityCondition(0), identity);
+    Driver& driver = m_database.driver();
+    const QString sql = "delete from " + driver.ident(m_table) + " where " + unchangedCondition(0);
+    const qint64 removed = driver.execute(sql, unchangedParams(old));
+    // A record already gone is where the user wanted it; one changed since it
+    // was read may now hold another user's work.
+    if (removed == 0 && read(old.identity))
+        throw RecordConflict("O registo foi alterado por outro utilizador e não foi apagado; "
+                             "veja a versão actual antes de decidir apagá-lo.");
 }
 
 } // namespace engine

@@ -32,17 +32,25 @@ public:
     // One record by identity, or nothing when it is gone.
     std::optional<Record> read(const QVariantList& identity);
 
-    // Writes; autoincrement fields are assigned by the store. Each refuses an
-    // empty required field with "Field '%s' must have a value" and returns the
-    // record's identity after the write.
+    // Writes; autoincrement fields are assigned by the store. Insert and
+    // update refuse an empty required field with "Field '%s' must have a
+    // value" and return the record's identity after the write.
     QVariantList insert(const Row& values);
-    QVariantList update(const QVariantList& identity, const Row& values, const QVector<bool>& changed);
-    void remove(const QVariantList& identity);
+    // Update and remove act on the record `old` as it was read, only while
+    // the store still holds every one of its fields unchanged: when another
+    // user changed or deleted it since, they write nothing and throw
+    // RecordConflict (removing a record that is already gone is no error).
+    QVariantList update(const Record& old, const Row& values, const QVector<bool>& changed);
+    void remove(const Record& old);
 
 private:
     void checkWritable() const;
     void checkRequired(const Row& values) const;
     QString identityCondition(int firstPlaceholder) const;
+    // The identity and every field of a record as it was read; its
+    // parameters are the identity, then the values.
+    QString unchangedCondition(int firstPlaceholder) const;
+    static QVariantList unchangedParams(const Record& old);
     Record toRecord(Row row) const;
 
     Database& m_database;
