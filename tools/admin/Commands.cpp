@@ -82,10 +82,13 @@ int aliasCommand(const QStringList& args, Io io)
         for (const Alias& a : registry.aliases()) {
             io.out << a.name << "\t" << a.driver;
             for (auto it = a.settings.cbegin(); it != a.settings.cend(); ++it)
-                io.out << "\t" << it.key() << "=" << it.value();
+                io.out << "\t" << it.key() << "=" << AliasRegistry::written(it.value());
             io.out << "\n";
         }
-        return 0;
+        for (const engine::BadGroup& bad : registry.badGroups())
+            io.err << "velunor-admin: " << bad.problem << " (velunor-admin alias remove \"" << bad.name
+                   << "\" apaga este alias).\n";
+        return registry.badGroups().isEmpty() ? 0 : 1;
     }
     if (sub == "remove" && args.size() == 2) {
         if (!registry.remove(args[1])) {

@@ -35,10 +35,7 @@ std::unique_ptr<Database> Database::connect(const QString& aliasName, const QStr
 {
     AliasRegistry registry;
     registry.load();
-    const auto alias = registry.find(aliasName);
-    if (!alias)
-        throw EngineError(QString("O alias '%1' não está registado (%2).").arg(aliasName, registry.path()));
-    return connect(*alias, databaseName, createStore);
+    return connect(registry.require(aliasName), databaseName, createStore);
 }
 
 std::unique_ptr<Database> Database::connect(const Alias& alias, const QString& databaseName,
