@@ -123,6 +123,42 @@ private slots:
         QCOMPARE(QDir(store->directory()).entryList(QDir::Files), QStringList{"velunor.db"});
     }
 
+    // The stored text goes out exactly; what the file cannot hold is refused.
+    void exportWritesTheReportExactly()
+    {
+        QCOMPARE(admin({"create", "Dorvica2"}).code, 0);
+        const QString plain = QString::fromUtf8("Seta → euro € travessão — ção 😀");
+        const QString rtf = QString::fromLatin1("{\\rtf1 Fun\\'e7\\'e3o \xe9}"); // a raw byte too
+        const QString notBytes = "{\\rtf1 " + plain + "}";
+        int patient = 0;
+        {
+            auto db = store->connect("FILL");
+            db->execute("insert into bddid (nome) values ('ANA')");
+            patient = db->query("select nf from bddid").rows[0][0].toInt();
+            int minute = 0;
+            for (const QString& report : {plain, rtf, notBytes})
+                db->execute("insert into eco (codigopaciente, codigoexame, eco1) values (:p, :e, :r)",
+                            {patient, QDateTime(QDate(2024, 1, 1), QTime(10, minute++)), report});
+        }
+        QTemporaryDir dir;
+        QByteArray written;
+        auto exportExam = [&](int exam) {
+            const QString file = dir.filePath(QString::number(exam) + ".rtf");
+            const Run r = admin({"export-report", "Dorvica2", QString::number(patient), QString::number(exam), file});
+            QFile f(file);
+            written = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            return r;
+        };
+        QCOMPARE(exportExam(1).code, 0);
+        QCOMPARE(written, plain.toUtf8());
+        QCOMPARE(exportExam(2).code, 0);
+        QCOMPARE(written, rtf.toLatin1());
+        const Run refused = exportExam(3);
+        QCOMPARE(refused.code, 1);
+        QVERIFY2(refused.err.contains("U+2192, na posição 13"), qPrintable(refused.err));
+        QVERIFY(!QFile::exists(dir.filePath("3.rtf")));
+    }
+
     void badInputGetsAClearMessageAndANonZeroExit()
     {
         Run r = admin({"check", "NaoExiste"});

@@ -5,10 +5,11 @@
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/StoredTable.h"
+#include "platform/richtext/Rtf.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 using engine::Alias;
 using engine::AliasRegistry;
@@ -276,6 +277,32 @@ int checkCommand(const QString& alias, Io io)
     return 0;
 }
 
+namespace {
+
+// A stored report as a file holds it: RTF is a stream of bytes, one for each
+// character; a plain report is text, written in UTF-8. Sets `why` for a
+// character the file cannot hold.
+QByteArray reportBytes(const QString& report, QString* why)
+{
+    const bool rtf = richtext::isRtf(report);
+    for (qsizetype i = 0; i < report.size(); ++i) {
+        const QChar c = report[i];
+        const bool lone = c.isHighSurrogate() ? i + 1 == report.size() || !report[i + 1].isLowSurrogate()
+                          : c.isLowSurrogate() ? i == 0 || !report[i - 1].isHighSurrogate()
+                                               : false;
+        if ((rtf && c.unicode() > 0xFF) || lone) {
+            *why = QString("o carácter U+%1, na posição %2, não pode ser escrito num ficheiro %3")
+                       .arg(c.unicode(), 4, 16, QChar('0'))
+                       .arg(i + 1)
+                       .arg(rtf ? "RTF, que só guarda bytes" : "de texto UTF-8");
+            return {};
+        }
+    }
+    return rtf ? report.toLatin1() : report.toUtf8();
+}
+
+} // namespace
+
 int exportReportCommand(const QString& alias, int patient, int exam, const QString& file, Io io)
 {
     auto db = Database::connect(alias, "ADMIN");
@@ -287,14 +314,19 @@ int exportReportCommand(const QString& alias, int patient, int exam, const QStri
     }
     const int eco1 = schema::tableEco().indexOf("Eco1");
     const QString report = exams[exam - 1].values[eco1].toString();
-    QFile target(file);
-    if (!target.open(QIODevice::WriteOnly)) {
+    QString why;
+    const QByteArray bytes = reportBytes(report, &why);
+    if (!why.isEmpty()) {
+        io.err << "velunor-admin: o relatório não foi gravado: " << why << ".\n";
+        return 1;
+    }
+    QSaveFile target(file);
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit()) {
         io.err << "velunor-admin: " << file << ": " << target.errorString() << "\n";
         return 1;
     }
-    // RTF is 7-bit text; a plain report goes out as the characters it holds.
-    target.write(report.toLatin1());
-    io.out << "Relatório gravado em " << file << " (" << report.size() << " caracteres).\n";
+    io.out << "Relatório gravado em " << file << " (" << report.size() << " caracteres, "
+           << (richtext::isRtf(report) ? "RTF" : "texto simples em UTF-8") << ").\n";
     return 0;
 }
 

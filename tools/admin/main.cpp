@@ -19,7 +19,8 @@ Utilização:
   velunor-admin check NOME         abre cada tabela como o programa e indica cada problema
   velunor-admin export-report NOME PACIENTE EXAME FICHEIRO
                                    grava o relatório (Eco1) do EXAME-ésimo exame do
-                                   PACIENTE num ficheiro (.rtf)
+                                   PACIENTE num ficheiro, tal como está guardado: RTF,
+                                   ou texto simples em UTF-8
   velunor-admin import NOME DIRECTÓRIO [--replace]
                                    traz as tabelas antigas (Bddid.DB, eco.DB, Frase.db,
                                    Medico.DB, convencao.DB, TipoExame.db e os seus .MB) do
