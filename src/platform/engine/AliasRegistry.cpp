@@ -46,29 +46,6 @@ bool readsBackAsIs(const QString& value)
     return true;
 }
 
-} // namespace
-
-QString AliasRegistry::written(const QString& value)
-{
-    if (readsBackAsIs(value))
-        return value;
-    QString out = "\"";
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            out += isControl(c) ? QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0')) : QString(c);
-        }
-    }
-    return out + '"';
-}
-
-namespace {
-
 // A value as written after "key=": quoted, or up to an inline comment.
 // Sets `why` when it cannot be read.
 QString readValue(QStringView text, QString* why)
@@ -183,6 +160,25 @@ void readGroup(const QStringList& lines, int from, int to, const QString& path,
 }
 
 } // namespace
+
+QString AliasRegistry::written(const QString& value)
+{
+    if (readsBackAsIs(value))
+        return value;
+    QString out = "\"";
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            out += isControl(c) ? QString("\\x%1").arg(c.unicode(), 2, 16, QChar('0')) : QString(c);
+        }
+    }
+    return out + '"';
+}
 
 AliasRegistry::Contents AliasRegistry::parse(const QString& text, const QString& path)
 {
