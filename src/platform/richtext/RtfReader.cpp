@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -442,7 +441,6 @@ private:
             break;
         case Word::DefaultFont:
             defaultFont_ = param;
-            formatValid_ = false;
             break;
         case Word::Red: colorComponent(red_, param); break;
         case Word::Green: colorComponent(green_, param); break;
@@ -523,10 +521,8 @@ private:
         const QString name = fontName_.trimmed();
         fontName_.clear();
         if (fontNumber_ >= 0 && !name.isEmpty()
-            && (fonts_.size() < kMaxFonts || fonts_.contains(fontNumber_))) {
+            && (fonts_.size() < kMaxFonts || fonts_.contains(fontNumber_)))
             fonts_.insert(fontNumber_, name);
-            formatValid_ = false;
-        }
     }
 
     // Plain text between control words, the bulk of a report (or of a
@@ -549,7 +545,7 @@ private:
             done_ = true;
         }
         characters_ += text.size();
-        const CharState& state = top().ch;
+        const CharState state = shown(top().ch);
         if (!pending_.isEmpty() && !(pendingState_ == state))
             flushText();
         pendingState_ = state;
@@ -588,7 +584,7 @@ private:
             return false;
         }
         ++paragraphs_;
-        blockCharFormat_ = format(top().ch);
+        blockCharFormat_ = format(shown(top().ch));
         cursor_.insertBlock(QTextBlockFormat(), blockCharFormat_);
         blockHasText_ = false;
         paragraphPending_ = false;
@@ -598,8 +594,8 @@ private:
     void applyBlockFormat()
     {
         // An empty line is as tall as the font in effect where it ends.
-        if (!blockHasText_ && blockCharFormat_ != format(top().ch)) {
-            blockCharFormat_ = format(top().ch);
+        if (!blockHasText_ && blockCharFormat_ != format(shown(top().ch))) {
+            blockCharFormat_ = format(shown(top().ch));
             cursor_.setBlockCharFormat(blockCharFormat_);
         }
         const Qt::Alignment a = top().align;
@@ -617,14 +613,36 @@ private:
             applyBlockFormat();
     }
 
+    // The state as the document shows it: the font number becomes the place
+    // of its family in families_ (-1: the document's default font), so that
+    // text in fonts that look the same goes in as one piece.
+    CharState shown(CharState s)
+    {
+        const auto font = fonts_.constFind(s.font < 0 ? defaultFont_ : s.font);
+        s.font = font == fonts_.constEnd() ? -1 : familyId(*font);
+        return s;
+    }
+
+    int familyId(const QString& family)
+    {
+        const auto it = familyIds_.constFind(family);
+        if (it != familyIds_.constEnd())
+            return *it;
+        if (families_.size() >= kMaxFamiliesInUse)
+            return -1;
+        familyIds_.insert(family, int(families_.size()));
+        families_.append(family);
+        return int(families_.size() - 1);
+    }
+
+    // The format of a state as shown().
     const QTextCharFormat& format(const CharState& s)
     {
         if (formatValid_ && formatState_ == s)
             return format_;
         QTextCharFormat f;
-        const auto font = fonts_.constFind(s.font < 0 ? defaultFont_ : s.font);
-        if (font != fonts_.constEnd() && mayUseFamily(*font))
-            f.setFontFamilies({*font});
+        if (s.font >= 0)
+            f.setFontFamilies({families_[s.font]});
         f.setFontPointSize(s.halfPoints / 2.0);
         f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
         f.setFontItalic(s.italic);
@@ -636,16 +654,6 @@ private:
         formatState_ = s;
         formatValid_ = true;
         return format_;
-    }
-
-    bool mayUseFamily(const QString& family)
-    {
-        if (familiesInUse_.contains(family))
-            return true;
-        if (familiesInUse_.size() >= kMaxFamiliesInUse)
-            return false;
-        familiesInUse_.insert(family);
-        return true;
     }
 
     QTextCursor cursor_;
@@ -668,7 +676,8 @@ private:
     int red_ = 0, green_ = 0, blue_ = 0;
     bool colorSet_ = false;
 
-    QSet<QString> familiesInUse_;
+    QHash<QString, int> familyIds_;
+    QStringList families_; // the families text uses, in order of first use
 
     QString pending_;
     CharState pendingState_;
