@@ -4,8 +4,11 @@
 #include "platform/engine/AliasRegistry.h"
 #include "platform/engine/StoredTable.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -85,6 +88,77 @@ private slots:
         QVERIFY(check.err.contains("TablePesq:"));
     }
 
+    // The check reads the store without changing it, and finds damage in
+    // its file (SQLite) or runs the store's own checks (PostgreSQL).
+    void checkFindsDamageAndChangesNothing()
+    {
+        QCOMPARE(admin({"demo", "Dorvica2"}).code, 0);
+        if (TestStore::isPostgres()) {
+            store->connect("AMCHECK")->execute("create extension amcheck");
+            const Run check = admin({"check", "Dorvica2"});
+            QVERIFY2(check.code == 0, qPrintable(check.err));
+            QVERIFY2(check.out.contains("verificados com amcheck"), qPrintable(check.out));
+            return;
+        }
+        const QString file = store->directory() + "/velunor.db";
+        auto state = [&] {
+            QFile f(file);
+            f.open(QIODevice::ReadOnly);
+            return QDir(store->directory()).entryList(QDir::Files).join(' ') + f.readAll().toHex();
+        };
+        for (const QString journal : {"wal", "delete"}) {
+            store->connect("JOURNAL")->query("pragma journal_mode=" + journal);
+            const QString before = state();
+            const Run sound = admin({"check", "Dorvica2"});
+            QVERIFY2(sound.code == 0, qPrintable(sound.err));
+            // The same journal mode, nothing written beside the file.
+            QVERIFY2(state() == before, qPrintable(journal));
+        }
+
+        // Cut short, as a full disk or a copy stopped half-way leaves it.
+        QVERIFY(QFile::resize(file, QFileInfo(file).size() - 1552));
+        const Run damaged = admin({"check", "Dorvica2"});
+        QCOMPARE(damaged.code, 1);
+        QVERIFY2(damaged.err.contains("Integridade: "), qPrintable(damaged.err));
+        QCOMPARE(QDir(store->directory()).entryList(QDir::Files), QStringList{"velunor.db"});
+    }
+
+    // The stored text goes out exactly; what the file cannot hold is refused.
+    void exportWritesTheReportExactly()
+    {
+        QCOMPARE(admin({"create", "Dorvica2"}).code, 0);
+        const QString plain = QString::fromUtf8("Seta → euro € travessão — ção 😀");
+        const QString rtf = QString::fromLatin1("{\\rtf1 Fun\\'e7\\'e3o \xe9}"); // a raw byte too
+        const QString notBytes = "{\\rtf1 " + plain + "}";
+        int patient = 0;
+        {
+            auto db = store->connect("FILL");
+            db->execute("insert into bddid (nome) values ('ANA')");
+            patient = db->query("select nf from bddid").rows[0][0].toInt();
+            int minute = 0;
+            for (const QString& report : {plain, rtf, notBytes})
+                db->execute("insert into eco (codigopaciente, codigoexame, eco1) values (:p, :e, :r)",
+                            {patient, QDateTime(QDate(2024, 1, 1), QTime(10, minute++)), report});
+        }
+        QTemporaryDir dir;
+        QByteArray written;
+        auto exportExam = [&](int exam) {
+            const QString file = dir.filePath(QString::number(exam) + ".rtf");
+            const Run r = admin({"export-report", "Dorvica2", QString::number(patient), QString::number(exam), file});
+            QFile f(file);
+            written = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            return r;
+        };
+        QCOMPARE(exportExam(1).code, 0);
+        QCOMPARE(written, plain.toUtf8());
+        QCOMPARE(exportExam(2).code, 0);
+        QCOMPARE(written, rtf.toLatin1());
+        const Run refused = exportExam(3);
+        QCOMPARE(refused.code, 1);
+        QVERIFY2(refused.err.contains("U+2192, na posição 13"), qPrintable(refused.err));
+        QVERIFY(!QFile::exists(dir.filePath("3.rtf")));
+    }
+
     void badInputGetsAClearMessageAndANonZeroExit()
     {
         Run r = admin({"check", "NaoExiste"});
@@ -111,20 +185,23 @@ private slots:
         QCOMPARE(r.code, 2);
         QVERIFY(admin({"--help"}).out.contains("velunor-admin alias set NOME --sqlite"));
 
-        // a registry that cannot be parsed is never taken for an empty one
+        // a group that cannot be read is reported, kept, and can be removed;
+        // the other aliases still serve
         QFile file(engine::AliasRegistry::defaultPath());
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        const QByteArray good = file.readAll();
+        QVERIFY(file.open(QIODevice::Append));
         file.write("\n[Sem fim\n");
         file.close();
         r = admin({"alias", "list"});
-        const Run removing = admin({"alias", "remove", "Dorvica2"});
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(good);
-        file.close();
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("não pode ser lido: linha"), qPrintable(r.err));
-        QCOMPARE(removing.code, 1);
+        const QString dorvica2 = "Dorvica2\t" + TestStore::driverName();
+        QVERIFY(r.out.contains(dorvica2));
+        QTemporaryDir other;
+        QCOMPARE(admin({"alias", "set", "Outro", "--sqlite", other.path()}).code, 0);
+        QCOMPARE(admin({"alias", "remove", "Sem fim"}).code, 0);
+        r = admin({"alias", "list"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(dorvica2) && r.out.contains("Outro\tsqlite"));
     }
 
     void aliasesAreRegisteredListedAndRemoved()

@@ -8,10 +8,11 @@
 #include "platform/engine/StoredTable.h"
 #include "platform/reporting/Printing.h"
 #include "report/Rel.h"
+#include "platform/richtext/Rtf.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 using engine::Alias;
 using engine::AliasRegistry;
@@ -85,10 +86,13 @@ int aliasCommand(const QStringList& args, Io io)
         for (const Alias& a : registry.aliases()) {
             io.out << a.name << "\t" << a.driver;
             for (auto it = a.settings.cbegin(); it != a.settings.cend(); ++it)
-                io.out << "\t" << it.key() << "=" << it.value();
+                io.out << "\t" << it.key() << "=" << AliasRegistry::written(it.value());
             io.out << "\n";
         }
-        return 0;
+        for (const engine::BadGroup& bad : registry.badGroups())
+            io.err << "velunor-admin: " << bad.problem << " (velunor-admin alias remove \"" << bad.name
+                   << "\" apaga este alias).\n";
+        return registry.badGroups().isEmpty() ? 0 : 1;
     }
     if (sub == "remove" && args.size() == 2) {
         if (!registry.remove(args[1])) {
@@ -144,15 +148,108 @@ int demoCommand(const QString& alias, int patients, int examsPerPatient, Io io)
     return 0;
 }
 
+namespace {
+
+// The store of `aliasName`, opened only to read it: a check changes nothing.
+std::unique_ptr<Database> openToRead(const QString& aliasName)
+{
+    AliasRegistry registry;
+    registry.load();
+    Alias alias = registry.require(aliasName);
+    alias.settings.insert("mode", "read-only");
+    auto db = Database::connect(alias, "ADMIN");
+    if (db->driver().kind() == "postgres")
+        db->execute("set default_transaction_read_only = on");
+    return db;
+}
+
+struct Damage {
+    QStringList found;
+    QString checked; // what was checked, for the report
+};
+
+// The schema of PostgreSQL's amcheck extension where it is installed and
+// this user may run its checks; empty otherwise.
+QString amcheckSchema(Database& db)
+{
+    try {
+        const auto found = db.query("select n.nspname from pg_extension e join pg_namespace n "
+                                    "on n.oid = e.extnamespace where e.extname = 'amcheck'");
+        if (found.rows.empty())
+            return {};
+        const QString schema = db.driver().ident(found.rows.front().front().toString());
+        const auto allowed = db.query(
+            "select has_function_privilege(:heap, 'execute') and has_function_privilege(:index, 'execute')",
+            {schema + ".verify_heapam(regclass, boolean, boolean, text, bigint, bigint)",
+             schema + ".bt_index_check(regclass, boolean)"});
+        return allowed.rows.front().front().toBool() ? schema : QString();
+    } catch (const EngineError&) {
+        return {}; // an older amcheck, without the heap check
+    }
+}
+
+// What the store finds wrong in its own files: SQLite's integrity check; on
+// PostgreSQL, amcheck's checks of every table and index where it may be
+// used, and a read of every value of every row.
+Damage storeDamage(Database& db)
+{
+    Damage damage;
+    auto run = [&](const QString& sql, const QVariantList& params = {}) {
+        try {
+            return db.query(sql, params).rows;
+        } catch (const EngineError& e) {
+            damage.found << e.text();
+            return std::vector<engine::Row>();
+        }
+    };
+    if (db.driver().kind() == "sqlite") {
+        damage.checked = "ficheiro verificado (integrity_check)";
+        for (const auto& row : run("pragma integrity_check"))
+            for (const QString& line : row.front().toString().split('\n', Qt::SkipEmptyParts))
+                if (line != "ok" && !line.startsWith("*** in database"))
+                    damage.found << line;
+        return damage;
+    }
+    const QString amcheck = amcheckSchema(db);
+    damage.checked = amcheck.isEmpty()
+        ? "todos os registos lidos (a extensão amcheck não está disponível)"
+        : "tabelas e índices verificados com amcheck, todos os registos lidos";
+    for (const auto& def : schema::storedTables()) {
+        if (!db.describe(def.fileName))
+            continue; // reported with the table's record set
+        const QString table = db.driver().ident(engine::sqlTableName(def.fileName));
+        if (!amcheck.isEmpty()) {
+            for (const auto& row : run("select blkno, offnum, msg from " + amcheck
+                                           + ".verify_heapam(:t::regclass, check_toast => true)",
+                                       {table}))
+                damage.found << QString("\"%1\", bloco %2, registo %3: %4")
+                                    .arg(def.fileName, row[0].toString(), row[1].toString(), row[2].toString());
+            run("select count(*) from (select " + amcheck
+                    + ".bt_index_check(i.indexrelid, true) from pg_index i join pg_class c on c.oid = "
+                      "i.indexrelid join pg_am a on a.oid = c.relam where i.indrelid = :t::regclass "
+                      "and a.amname = 'btree') checked",
+                {table});
+        }
+        // Turning each row into text reads every value, the long ones too.
+        run("select count(length(t::text)) from " + table + " t");
+    }
+    return damage;
+}
+
+} // namespace
+
 int checkCommand(const QString& alias, Io io)
 {
-    auto db = Database::connect(alias, "ADMIN");
+    auto db = openToRead(alias);
+    const Damage damage = storeDamage(*db);
+    int problems = int(damage.found.size());
+    for (const QString& p : damage.found)
+        io.err << "Integridade: " << p << "\n";
     const std::pair<const char*, engine::TableSpec> sets[] = {
         {"TablePac", schema::tablePac()},     {"TableEco", schema::tableEco()},   {"TableFrase", schema::tableFrase()},
         {"TableMed", schema::tableMed()},     {"TableSS", schema::tableSS()},     {"TableTipoEx", schema::tableTipoEx()},
         {"TableConc", schema::tableConc()},   {"TablePesq", schema::tablePesq()},
     };
-    int problems = 0;
     for (const auto& [name, spec] : sets) {
         QStringList found = engine::StoredTable::problems(*db, spec);
         if (found.isEmpty()) {
@@ -178,9 +275,36 @@ int checkCommand(const QString& alias, Io io)
         io.err << problems << " problema(s) em " << db->driver().describeTarget() << ".\n";
         return 1;
     }
-    io.out << "Base de dados " << db->driver().describeTarget() << ": todas as tabelas abrem sem problemas.\n";
+    io.out << "Base de dados " << db->driver().describeTarget() << ": " << damage.checked
+           << "; todas as tabelas abrem sem problemas.\n";
     return 0;
 }
+
+namespace {
+
+// A stored report as a file holds it: RTF is a stream of bytes, one for each
+// character; a plain report is text, written in UTF-8. Sets `why` for a
+// character the file cannot hold.
+QByteArray reportBytes(const QString& report, QString* why)
+{
+    const bool rtf = richtext::isRtf(report);
+    for (qsizetype i = 0; i < report.size(); ++i) {
+        const QChar c = report[i];
+        const bool lone = c.isHighSurrogate() ? i + 1 == report.size() || !report[i + 1].isLowSurrogate()
+                          : c.isLowSurrogate() ? i == 0 || !report[i - 1].isHighSurrogate()
+                                               : false;
+        if ((rtf && c.unicode() > 0xFF) || lone) {
+            *why = QString("o carácter U+%1, na posição %2, não pode ser escrito num ficheiro %3")
+                       .arg(c.unicode(), 4, 16, QChar('0'))
+                       .arg(i + 1)
+                       .arg(rtf ? "RTF, que só guarda bytes" : "de texto UTF-8");
+            return {};
+        }
+    }
+    return rtf ? report.toLatin1() : report.toUtf8();
+}
+
+} // namespace
 
 int exportReportCommand(const QString& alias, int patient, int exam, const QString& file, Io io)
 {
@@ -193,14 +317,19 @@ int exportReportCommand(const QString& alias, int patient, int exam, const QStri
     }
     const int eco1 = schema::tableEco().indexOf("Eco1");
     const QString report = exams[exam - 1].values[eco1].toString();
-    QFile target(file);
-    if (!target.open(QIODevice::WriteOnly)) {
+    QString why;
+    const QByteArray bytes = reportBytes(report, &why);
+    if (!why.isEmpty()) {
+        io.err << "velunor-admin: o relatório não foi gravado: " << why << ".\n";
+        return 1;
+    }
+    QSaveFile target(file);
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() || !target.commit()) {
         io.err << "velunor-admin: " << file << ": " << target.errorString() << "\n";
         return 1;
     }
-    // RTF is 7-bit text; a plain report goes out as the characters it holds.
-    target.write(report.toLatin1());
-    io.out << "Relatório gravado em " << file << " (" << report.size() << " caracteres).\n";
+    io.out << "Relatório gravado em " << file << " (" << report.size() << " caracteres, "
+           << (richtext::isRtf(report) ? "RTF" : "texto simples em UTF-8") << ").\n";
     return 0;
 }
 

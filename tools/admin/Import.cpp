@@ -302,16 +302,6 @@ void printSummary(const std::vector<Source>& sources, QTextStream& out)
             out << s.def.fileName << ": " << note << "\n";
 }
 
-std::optional<engine::Alias> findAlias(const QString& name)
-{
-    engine::AliasRegistry registry;
-    registry.load();
-    const auto alias = registry.find(name);
-    if (!alias)
-        throw EngineError(QString("O alias '%1' não está registado (%2).").arg(name, registry.path()));
-    return alias;
-}
-
 } // namespace
 
 int importCommand(const QString& aliasName, const QString& dirPath, bool replace, Io io)
@@ -321,9 +311,11 @@ int importCommand(const QString& aliasName, const QString& dirPath, bool replace
         io.err << "velunor-admin: o directório " << dirPath << " não existe.\n";
         return 1;
     }
-    const auto alias = findAlias(aliasName);
-    if (alias->driver == "sqlite"
-        && QFileInfo(alias->setting("path")).canonicalFilePath() == QFileInfo(dirPath).canonicalFilePath()) {
+    engine::AliasRegistry registry;
+    registry.load();
+    const auto alias = registry.require(aliasName);
+    if (alias.driver == "sqlite"
+        && QFileInfo(alias.setting("path")).canonicalFilePath() == QFileInfo(dirPath).canonicalFilePath()) {
         io.err << "velunor-admin: o alias " << aliasName << " guarda a base de dados no directório das tabelas "
                << "antigas, que a importação nunca altera; registe-o noutro directório.\n";
         return 1;
@@ -350,7 +342,7 @@ int importCommand(const QString& aliasName, const QString& dirPath, bool replace
         return 1;
     }
 
-    auto db = Database::connect(*alias, "ADMIN", true);
+    auto db = Database::connect(alias, "ADMIN", true);
     for (const TableDef& def : schema::storedTables())
         if (!db->describe(def.fileName))
             db->createTable(def);

@@ -17,10 +17,13 @@ Utilização:
   velunor-admin create NOME        cria as tabelas numa base de dados vazia
   velunor-admin demo NOME [--patients N] [--exams-per-patient M]
                                    cria as tabelas e preenche-as com dados de demonstração
-  velunor-admin check NOME         abre cada tabela como o programa e indica cada problema
+  velunor-admin check NOME         verifica a integridade da base de dados e abre cada
+                                   tabela como o programa, sem nada alterar; indica
+                                   cada problema
   velunor-admin export-report NOME PACIENTE EXAME FICHEIRO
                                    grava o relatório (Eco1) do EXAME-ésimo exame do
-                                   PACIENTE num ficheiro (.rtf)
+                                   PACIENTE num ficheiro, tal como está guardado: RTF,
+                                   ou texto simples em UTF-8
   velunor-admin import NOME DIRECTÓRIO [--replace]
                                    traz as tabelas antigas (Bddid.DB, eco.DB, Frase.db,
                                    Medico.DB, convencao.DB, TipoExame.db e os seus .MB) do

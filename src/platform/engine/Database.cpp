@@ -13,6 +13,12 @@ QHash<QString, Database*>& openDatabases()
     static QHash<QString, Database*> map;
     return map;
 }
+
+// Statements are read with the rules of the store that runs them.
+sqltext::Dialect dialectOf(const Driver& driver)
+{
+    return driver.kind() == "postgres" ? sqltext::Dialect::Postgres : sqltext::Dialect::Sqlite;
+}
 } // namespace
 
 QString sqlTableName(const QString& fileName)
@@ -29,10 +35,7 @@ std::unique_ptr<Database> Database::connect(const QString& aliasName, const QStr
 {
     AliasRegistry registry;
     registry.load();
-    const auto alias = registry.find(aliasName);
-    if (!alias)
-        throw EngineError(QString("O alias '%1' não está registado (%2).").arg(aliasName, registry.path()));
-    return connect(*alias, databaseName, createStore);
+    return connect(registry.require(aliasName), databaseName, createStore);
 }
 
 std::unique_ptr<Database> Database::connect(const Alias& alias, const QString& databaseName,
@@ -62,10 +65,11 @@ Database::~Database()
 
 QString Database::prepare(const QString& sql, const QVariantList& params) const
 {
-    const QString statement = sqltext::singleStatement(sql);
+    const QString statement = sqltext::singleStatement(sql, dialectOf(*m_driver));
     if (params.isEmpty())
         return statement;
-    return sqltext::replaceMarkers(statement, [this](int n) { return m_driver->placeholder(n); });
+    return sqltext::replaceMarkers(statement, dialectOf(*m_driver),
+                                   [this](int n) { return m_driver->placeholder(n); });
 }
 
 Snapshot Database::query(const QString& sql, const QVariantList& params)
@@ -74,7 +78,7 @@ Snapshot Database::query(const QString& sql, const QVariantList& params)
     Snapshot result = m_driver->query(statement, params);
     // Columns are named as the statement typed them (the stores fold or
     // replace the case), and a repeated name gets "_1", "_2", ...
-    const QStringList typed = sqltext::selectListNames(statement);
+    const QStringList typed = sqltext::selectListNames(statement, dialectOf(*m_driver));
     for (int c = 0; c < result.columns.size(); ++c) {
         const QString& name = c < typed.size() ? typed[c] : QString();
         if (name.compare(result.columns[c], Qt::CaseInsensitive) == 0)

@@ -2,6 +2,8 @@
 
 #include "platform/engine/EngineError.h"
 
+#include <algorithm>
+
 namespace engine::sqltext {
 
 namespace {
@@ -14,7 +16,14 @@ struct Token {
     int length;
 };
 
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == '_' || c == '$'; }
+// Both stores take every character outside ASCII as a letter of a name.
+bool isNameStart(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u >= 0x80;
+}
+bool isNameChar(QChar c) { return isNameStart(c) || (c >= '0' && c <= '9') || c == '$'; }
+bool isSqlSpace(QChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // Length of a quoted run starting at `i` (text[i] is the quote), doubled
 // quotes staying inside; with `backslash`, "\x" also stays inside. An
@@ -39,66 +48,105 @@ int quotedLength(const QString& s, int i, QChar quote, bool backslash)
     return int(s.size()) - i;
 }
 
-// "$tag$ ... $tag$" dollar quoting; 0 when `i` does not open one.
+// From `i` to just after `close`, or to the end of the text.
+int lengthTo(const QString& s, int i, QStringView close, int from)
+{
+    const int end = int(s.indexOf(close, from));
+    return end < 0 ? int(s.size()) - i : end + int(close.size()) - i;
+}
+
+// PostgreSQL's "$tag$ ... $tag$" (the tag a name without "$", or empty);
+// 0 when `i` does not open one.
 int dollarLength(const QString& s, int i)
 {
     int j = i + 1;
-    while (j < s.size() && (s[j].isLetterOrNumber() || s[j] == '_'))
-        ++j;
+    if (j < s.size() && isNameStart(s[j]))
+        while (j < s.size() && isNameChar(s[j]) && s[j] != '$')
+            ++j;
     if (j >= s.size() || s[j] != '$')
         return 0;
-    const QString tag = s.mid(i, j - i + 1);
-    const int end = s.indexOf(tag, j + 1);
-    return end < 0 ? int(s.size()) - i : end + int(tag.size()) - i;
+    return lengthTo(s, i, QStringView(s).sliced(i, j + 1 - i), j + 1);
 }
 
-std::vector<Token> tokenize(const QString& s)
+// A block comment: PostgreSQL nests them, SQLite ends at the first "*/".
+int blockCommentLength(const QString& s, int i, Dialect dialect)
 {
+    if (dialect == Dialect::Sqlite)
+        return lengthTo(s, i, u"*/", i + 2);
+    int depth = 0;
+    int j = i;
+    while (j + 1 < s.size()) {
+        if (s[j] == '/' && s[j + 1] == '*') {
+            ++depth;
+            j += 2;
+        } else if (s[j] == '*' && s[j + 1] == '/') {
+            j += 2;
+            if (--depth == 0)
+                return j - i;
+        } else {
+            ++j;
+        }
+    }
+    return int(s.size()) - i;
+}
+
+// The tokens of `s` as the store's own parser reads them, as far as they
+// decide where a literal, a name or a comment ends.
+std::vector<Token> tokenize(const QString& s, Dialect dialect)
+{
+    const bool postgres = dialect == Dialect::Postgres;
     std::vector<Token> out;
     int i = 0;
     const int n = int(s.size());
+    auto next = [&](int k) { return i + k < n ? s[i + k] : QChar(); };
     while (i < n) {
         const QChar c = s[i];
         int len = 1;
         Kind kind = Kind::Symbol;
-        if (c.isSpace()) {
-            while (i + len < n && s[i + len].isSpace())
+        if (isSqlSpace(c)) {
+            while (i + len < n && isSqlSpace(s[i + len]))
                 ++len;
             kind = Kind::Blank;
-        } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-            const int nl = s.indexOf('\n', i);
-            len = (nl < 0 ? n : nl) - i;
+        } else if (c == '-' && next(1) == '-') {
+            // PostgreSQL also ends a line comment at a carriage return.
+            while (i + len < n && s[i + len] != '\n' && !(postgres && s[i + len] == '\r'))
+                ++len;
             kind = Kind::Comment;
-        } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-            const int end = s.indexOf("*/", i + 2);
-            len = (end < 0 ? n : end + 2) - i;
+        } else if (c == '/' && next(1) == '*') {
+            len = blockCommentLength(s, i, dialect);
             kind = Kind::Comment;
         } else if (c == '\'') {
-            const bool escaped = i > 0 && (s[i - 1] == 'E' || s[i - 1] == 'e')
-                && (i < 2 || !isWordChar(s[i - 2]));
-            len = quotedLength(s, i, '\'', escaped);
+            len = quotedLength(s, i, c, false);
             kind = Kind::Literal;
-        } else if (c == '"' || c == '`' || c == '[') {
-            len = c == '[' ? qMax(1, s.indexOf(']', i) + 1 - i) : quotedLength(s, i, c, false);
-            if (c == '[' && s.indexOf(']', i) < 0)
-                len = n - i;
+        } else if (postgres && (c == 'E' || c == 'e') && next(1) == '\'') {
+            // An escape string: E starts a token here, since names are read whole.
+            len = 1 + quotedLength(s, i + 1, '\'', true);
+            kind = Kind::Literal;
+        } else if (c == '"' || (!postgres && c == '`')) {
+            len = quotedLength(s, i, c, false);
             kind = Kind::Word;
-        } else if (c == '$' && (len = dollarLength(s, i)) > 0) {
+        } else if (!postgres && c == '[') {
+            len = lengthTo(s, i, u"]", i + 1);
+            kind = Kind::Word;
+        } else if (postgres && c == '$' && (len = dollarLength(s, i)) > 0) {
             kind = Kind::Literal;
-        } else if (c == ':' && i + 1 < n && s[i + 1] == ':') {
+        } else if (c == ':' && next(1) == ':') {
             len = 2;
-        } else if (c == ':' && i + 1 < n && (s[i + 1].isLetter() || s[i + 1] == '_')) {
-            while (i + len < n && isWordChar(s[i + len]))
+        } else if (c == ':' && isNameStart(next(1))) {
+            while (i + len < n && isNameChar(s[i + len]))
                 ++len;
             kind = Kind::Marker;
-        } else if (isWordChar(c)) {
+        } else if (isNameChar(c)) {
+            // Names, key words and numbers (a number followed by letters is
+            // one token to both stores, an error to PostgreSQL).
             len = 0;
-            while (i + len < n && isWordChar(s[i + len]))
+            while (i + len < n && isNameChar(s[i + len]))
                 ++len;
             kind = Kind::Word;
         }
-        out.push_back({kind, i, qMax(1, len)});
-        i += qMax(1, len);
+        len = qMax(1, len);
+        out.push_back({kind, i, len});
+        i += len;
     }
     return out;
 }
@@ -107,9 +155,14 @@ bool isSemicolon(const QString& s, const Token& t) { return t.kind == Kind::Symb
 
 } // namespace
 
-QString singleStatement(const QString& text)
+// The drivers refuse a second statement themselves as well (SQLite prepares
+// one statement and the rest must be blank; PostgreSQL's extended protocol,
+// which every statement goes through, takes exactly one). This check says so
+// in the program's words and drops the final ';', reading the text with the
+// store's own rules so that it agrees with the store on where a statement ends.
+QString singleStatement(const QString& text, Dialect dialect)
 {
-    const auto tokens = tokenize(text);
+    const auto tokens = tokenize(text, dialect);
     int end = int(text.size());
     bool seenSeparator = false;
     for (const Token& t : tokens) {
@@ -127,21 +180,22 @@ QString singleStatement(const QString& text)
     return text.left(end);
 }
 
-std::vector<Marker> parameterMarkers(const QString& text)
+std::vector<Marker> parameterMarkers(const QString& text, Dialect dialect)
 {
     std::vector<Marker> out;
-    for (const Token& t : tokenize(text))
+    for (const Token& t : tokenize(text, dialect))
         if (t.kind == Kind::Marker)
             out.push_back({t.start, t.length, text.mid(t.start + 1, t.length - 1)});
     return out;
 }
 
-QString replaceMarkers(const QString& text, const std::function<QString(int)>& placeholder)
+QString replaceMarkers(const QString& text, Dialect dialect,
+                       const std::function<QString(int)>& placeholder)
 {
     QString out;
     int last = 0;
     int n = 0;
-    for (const Marker& m : parameterMarkers(text)) {
+    for (const Marker& m : parameterMarkers(text, dialect)) {
         out += text.mid(last, m.position - last);
         out += placeholder(n++);
         last = m.position + m.length;
@@ -150,10 +204,10 @@ QString replaceMarkers(const QString& text, const std::function<QString(int)>& p
     return out;
 }
 
-QStringList selectListNames(const QString& text)
+QStringList selectListNames(const QString& text, Dialect dialect)
 {
     std::vector<Token> tokens;
-    for (const Token& t : tokenize(text))
+    for (const Token& t : tokenize(text, dialect))
         if (t.kind != Kind::Blank && t.kind != Kind::Comment)
             tokens.push_back(t);
     auto word = [&](size_t i) { return text.mid(tokens[i].start, tokens[i].length); };
@@ -209,60 +263,61 @@ QStringList selectListNames(const QString& text)
 QString rewriteCharCasts(const QString& text)
 {
     std::vector<Token> tokens;
-    for (const Token& t : tokenize(text))
+    for (const Token& t : tokenize(text, Dialect::Sqlite))
         if (t.kind != Kind::Blank && t.kind != Kind::Comment)
             tokens.push_back(t);
-    auto word = [&](size_t i) {
-        return i < tokens.size() ? text.mid(tokens[i].start, tokens[i].length) : QString();
+    const int count = int(tokens.size());
+    auto word = [&](int i) {
+        return i < count ? QStringView(text).sliced(tokens[i].start, tokens[i].length) : QStringView();
     };
-    auto is = [&](size_t i, const char* w) { return word(i).compare(QLatin1String(w), Qt::CaseInsensitive) == 0; };
+    auto is = [&](int i, const char* w) {
+        return word(i).compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
+    };
 
-    // Replace from the back so that earlier positions stay valid; nested casts
-    // are handled because each match is rewritten in the original text.
-    struct Edit { int start; int length; QString replacement; };
+    // In one pass: the ")" that closes each "(", and the last "as" directly
+    // inside it.
+    std::vector<int> close(count, -1), lastAs(count, -1), open;
+    for (int k = 0; k < count; ++k) {
+        if (word(k) == u"(") {
+            open.push_back(k);
+        } else if (word(k) == u")" && !open.empty()) {
+            close[open.back()] = k;
+            open.pop_back();
+        } else if (!open.empty() && is(k, "as")) {
+            lastAs[open.back()] = k;
+        }
+    }
+
+    // "cast (" becomes "substr(" and "as char ( n ) )" becomes ", 1, n)"; the
+    // expression stays where it is, comments included, so nested casts need
+    // no second pass.
+    struct Edit {
+        int start;
+        int end;
+        QString replacement;
+    };
     std::vector<Edit> edits;
-    for (size_t i = 0; i + 1 < tokens.size(); ++i) {
-        if (!is(i, "cast") || word(i + 1) != "(")
+    for (int i = 0; i + 1 < count; ++i) {
+        if (!is(i, "cast") || word(i + 1) != u"(")
             continue;
-        int depth = 0;
-        size_t asAt = 0, close = 0;
-        for (size_t k = i + 1; k < tokens.size(); ++k) {
-            const QString w = word(k);
-            if (w == "(")
-                ++depth;
-            else if (w == ")" && --depth == 0) {
-                close = k;
-                break;
-            } else if (depth == 1 && is(k, "as"))
-                asAt = k;
-        }
-        // ... as char ( n ) )
-        if (!close || !asAt || close != asAt + 5 || !(is(asAt + 1, "char") || is(asAt + 1, "character"))
-            || word(asAt + 2) != "(" || word(asAt + 4) != ")")
+        const int as = lastAs[i + 1];
+        if (as <= i + 2 || close[i + 1] != as + 5 || !(is(as + 1, "char") || is(as + 1, "character"))
+            || word(as + 2) != u"(" || word(as + 4) != u")")
             continue;
-        const int exprStart = tokens[i + 2].start;
-        const int exprEnd = tokens[asAt].start;
-        const QString expr = text.mid(exprStart, exprEnd - exprStart).trimmed();
-        const int start = tokens[i].start;
-        const int end = tokens[close].start + 1;
-        edits.push_back({start, end - start,
-                         QString("substr(%1, 1, %2)").arg(expr, word(asAt + 3))});
+        edits.push_back({tokens[i].start, tokens[i + 1].start + 1, "substr("});
+        edits.push_back({tokens[as].start, tokens[as + 5].start + 1,
+                         ", 1, " + word(as + 3).toString() + ")"});
     }
-    QString out = text;
-    // Apply outermost-last: edits are in increasing start order and an inner
-    // cast lies inside an outer one, so apply only non-overlapping ones from
-    // the back, then run again for what is left.
-    int lastStart = int(text.size()) + 1;
-    bool skipped = false;
-    for (auto it = edits.rbegin(); it != edits.rend(); ++it) {
-        if (it->start + it->length > lastStart) {
-            skipped = true;
-            continue;
-        }
-        out.replace(it->start, it->length, it->replacement);
-        lastStart = it->start;
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.start < b.start; });
+    QString out;
+    int last = 0;
+    for (const Edit& e : edits) {
+        out += QStringView(text).sliced(last, e.start - last);
+        out += e.replacement;
+        last = e.end;
     }
-    return skipped ? rewriteCharCasts(out) : out;
+    out += QStringView(text).sliced(last);
+    return out;
 }
 
 } // namespace engine::sqltext

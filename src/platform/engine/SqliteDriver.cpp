@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace engine {
@@ -90,6 +91,14 @@ void mapCase(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_text(ctx, out.data(), int(out.size()), SQLITE_TRANSIENT);
 }
 
+// Whether the file's header says WAL mode (file format versions 2).
+bool inWalMode(const QString& file)
+{
+    QFile f(file);
+    const QByteArray header = f.open(QIODevice::ReadOnly) ? f.read(20) : QByteArray();
+    return header.size() == 20 && header[18] == 2 && header[19] == 2;
+}
+
 void registerCaseMapping(sqlite3* db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
@@ -152,6 +161,11 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
     : m_connection(connectionName)
 {
     const QString dir = alias.setting("path");
+    // "mode=read-only" among the alias's settings (what the admin tool's
+    // check asks for) opens the file only to read it: it keeps its journal
+    // mode, nothing is written beside it, and a directory it may only read
+    // will do.
+    const bool readOnly = alias.setting("mode") == "read-only";
     auto refuse = [&](const QString& why) {
         throw EngineError(QString("Alias '%1': %2").arg(alias.name, why));
     };
@@ -162,7 +176,7 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
         refuse(QString("o directório %1 não existe.").arg(dir));
     if (!info.isDir())
         refuse(QString("%1 não é um directório.").arg(dir));
-    if (!info.isWritable() || !info.isReadable() || !info.isExecutable())
+    if ((!readOnly && !info.isWritable()) || !info.isReadable() || !info.isExecutable())
         refuse(QString("o directório %1 não pode ser usado (sem permissão de leitura e escrita).").arg(dir));
     m_file = QDir(dir).absoluteFilePath(kStoreFile);
     if (!create && !QFileInfo::exists(m_file))
@@ -170,7 +184,19 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
 
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connection);
     db.setDatabaseName(m_file);
-    db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeout));
+    QString options = QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeout);
+    if (readOnly) {
+        options += ";QSQLITE_OPEN_READONLY";
+        // Reading a store in WAL mode makes SQLite create -wal and -shm files
+        // and leave them behind. Without a -wal file nobody has the store
+        // open and the file alone holds all of it: it is read as immutable,
+        // which touches nothing else.
+        if (inWalMode(m_file) && !QFileInfo::exists(m_file + "-wal")) {
+            db.setDatabaseName(QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded) + "?immutable=1");
+            options += ";QSQLITE_OPEN_URI";
+        }
+    }
+    db.setConnectOptions(options);
     if (!db.open()) {
         const QString why = db.lastError().text();
         db = QSqlDatabase();
@@ -187,7 +213,8 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
         // Reading the schema finds a file that is not an SQLite database now,
         // not at the first table that opens.
         execute("select count(*) from sqlite_master", {});
-        query("pragma journal_mode=wal", {});
+        if (!readOnly)
+            query("pragma journal_mode=wal", {});
         // Reading through a memory map instead of the page cache's reads
         // makes the big ordered scans (every exam by date) three times faster.
         query("pragma mmap_size=1073741824", {});

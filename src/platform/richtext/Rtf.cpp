@@ -5,7 +5,31 @@
 
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace richtext {
+
+namespace {
+
+// The start of a plain text that stays within the limits of a document,
+// breaking lines where QTextDocument does.
+QString withinLimits(const QString& text)
+{
+    const QStringView t = QStringView(text).first(std::min(text.size(), kMaxCharacters));
+    int paragraphs = 1;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const char16_t c = t[i].unicode();
+        if (c != '\n' && c != '\r' && c != QChar::ParagraphSeparator && c != 0xFDD0 && c != 0xFDD1)
+            continue;
+        if (++paragraphs > kMaxParagraphs)
+            return t.first(i).toString();
+        if (c == '\r' && i + 1 < t.size() && t[i + 1] == u'\n')
+            ++i; // one line break
+    }
+    return t.size() == text.size() ? text : t.toString();
+}
+
+} // namespace
 
 bool isRtf(const QString& text)
 {
@@ -27,7 +51,7 @@ void load(QTextDocument* doc, const QString& text)
         doc->clear();
         detail::readRtf(doc, text);
     } else {
-        doc->setPlainText(text);
+        doc->setPlainText(withinLimits(text));
     }
     doc->setUndoRedoEnabled(undo);
 }

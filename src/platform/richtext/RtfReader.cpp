@@ -1,6 +1,7 @@
 #include "platform/richtext/RtfReader.h"
 
 #include "platform/richtext/Cp1252.h"
+#include "platform/richtext/Rtf.h"
 
 #include <QColor>
 #include <QHash>
@@ -28,6 +29,14 @@ constexpr int kDefaultHalfPoints = 24;
 constexpr int kMaxHalfPoints = 3276;
 constexpr int kMaxUnicodeSkip = 16;
 constexpr int kMaxFontNameLength = 256;
+// Table entries beyond these are ignored: no report needs more, and a
+// hostile table would otherwise cost memory in proportion to its length.
+constexpr int kMaxFonts = 1024;
+constexpr int kMaxColors = 1024;
+// QTextDocument finds a format by a hash in which every font family counts
+// the same, so each family in use slows every text insertion; text in a
+// family beyond this many is shown in the default font.
+constexpr int kMaxFamiliesInUse = 32;
 
 enum class Dest : unsigned char { Text, FontTable, ColorTable, Skip };
 
@@ -122,6 +131,14 @@ bool isTextCharacter(char16_t c)
     return c != 0xFDD0 && c != 0xFDD1 && c != QChar::ObjectReplacementCharacter;
 }
 
+// A character that is text as it stands, neither syntax nor a character
+// the reader must drop or turn into a paragraph.
+bool isRunCharacter(char16_t c)
+{
+    return c != '{' && c != '}' && c != '\\' && c != QChar::ParagraphSeparator
+           && isTextCharacter(c);
+}
+
 int hexValue(char16_t c)
 {
     if (isDigit(c))
@@ -184,7 +201,13 @@ public:
             case '\n': break;
             default:
                 groupStart_ = false;
-                if (!consumeSkipped())
+                if (consumeSkipped())
+                    break;
+                if (dest() == Dest::Text && isRunCharacter(c))
+                    appendText(readRun());
+                else if (dest() == Dest::Skip && isRunCharacter(c))
+                    readRun();
+                else
                     put(c);
                 break;
             }
@@ -418,7 +441,6 @@ private:
             break;
         case Word::DefaultFont:
             defaultFont_ = param;
-            formatValid_ = false;
             break;
         case Word::Red: colorComponent(red_, param); break;
         case Word::Green: colorComponent(green_, param); break;
@@ -472,7 +494,7 @@ private:
             if (c == QChar::ParagraphSeparator)
                 paragraph();
             else if (isTextCharacter(c))
-                appendText(c);
+                appendText(QStringView(&c, 1));
             break;
         case Dest::FontTable:
             if (c == ';')
@@ -483,7 +505,8 @@ private:
         case Dest::ColorTable:
             if (c == ';') {
                 // An entry without components is "automatic".
-                colors_.append(colorSet_ ? QColor(red_, green_, blue_) : QColor());
+                if (colors_.size() < kMaxColors)
+                    colors_.append(colorSet_ ? QColor(red_, green_, blue_) : QColor());
                 red_ = green_ = blue_ = 0;
                 colorSet_ = false;
                 formatValid_ = false;
@@ -497,21 +520,36 @@ private:
     {
         const QString name = fontName_.trimmed();
         fontName_.clear();
-        if (fontNumber_ >= 0 && !name.isEmpty()) {
+        if (fontNumber_ >= 0 && !name.isEmpty()
+            && (fonts_.size() < kMaxFonts || fonts_.contains(fontNumber_)))
             fonts_.insert(fontNumber_, name);
-            formatValid_ = false;
-        }
     }
 
-    void appendText(char16_t c)
+    // Plain text between control words, the bulk of a report (or of a
+    // picture's data), is taken in one piece from the character just read on.
+    QStringView readRun()
     {
-        if (paragraphPending_)
-            openParagraph();
-        const CharState& state = top().ch;
+        const qsizetype start = pos_ - 1;
+        while (pos_ < in_.size() && isRunCharacter(in_[pos_].unicode()))
+            ++pos_;
+        return in_.sliced(start, pos_ - start);
+    }
+
+    void appendText(QStringView text)
+    {
+        if (paragraphPending_ && !openParagraph())
+            return;
+        const qsizetype room = richtext::kMaxCharacters - characters_;
+        if (text.size() >= room) {
+            text.truncate(room);
+            done_ = true;
+        }
+        characters_ += text.size();
+        const CharState state = shown(top().ch);
         if (!pending_.isEmpty() && !(pendingState_ == state))
             flushText();
         pendingState_ = state;
-        pending_ += QChar(c);
+        pending_ += text;
     }
 
     void flushText()
@@ -520,6 +558,7 @@ private:
             return;
         cursor_.insertText(pending_, format(pendingState_));
         pending_.clear();
+        blockHasText_ = true;
     }
 
     // A \par ends the current paragraph; the next one is only created when
@@ -529,24 +568,36 @@ private:
         if (dest() != Dest::Text)
             return;
         flushText();
-        if (paragraphPending_)
-            openParagraph();
+        if (paragraphPending_ && !openParagraph())
+            return;
         applyBlockFormat();
         paragraphPending_ = true;
     }
 
-    void openParagraph()
+    // Opens the paragraph a \par announced; false once the document holds
+    // as many paragraphs as a report may, which ends the reading.
+    bool openParagraph()
     {
         flushText();
-        cursor_.insertBlock(QTextBlockFormat(), format(top().ch));
+        if (paragraphs_ >= richtext::kMaxParagraphs) {
+            done_ = true;
+            return false;
+        }
+        ++paragraphs_;
+        blockCharFormat_ = format(shown(top().ch));
+        cursor_.insertBlock(QTextBlockFormat(), blockCharFormat_);
+        blockHasText_ = false;
         paragraphPending_ = false;
+        return true;
     }
 
     void applyBlockFormat()
     {
         // An empty line is as tall as the font in effect where it ends.
-        if (cursor_.block().length() <= 1)
-            cursor_.setBlockCharFormat(format(top().ch));
+        if (!blockHasText_ && blockCharFormat_ != format(shown(top().ch))) {
+            blockCharFormat_ = format(shown(top().ch));
+            cursor_.setBlockCharFormat(blockCharFormat_);
+        }
         const Qt::Alignment a = top().align;
         if (a == Qt::AlignLeft)
             return;
@@ -562,14 +613,36 @@ private:
             applyBlockFormat();
     }
 
+    // The state as the document shows it: the font number becomes the place
+    // of its family in families_ (-1: the document's default font), so that
+    // text in fonts that look the same goes in as one piece.
+    CharState shown(CharState s)
+    {
+        const auto font = fonts_.constFind(s.font < 0 ? defaultFont_ : s.font);
+        s.font = font == fonts_.constEnd() ? -1 : familyId(*font);
+        return s;
+    }
+
+    int familyId(const QString& family)
+    {
+        const auto it = familyIds_.constFind(family);
+        if (it != familyIds_.constEnd())
+            return *it;
+        if (families_.size() >= kMaxFamiliesInUse)
+            return -1;
+        familyIds_.insert(family, int(families_.size()));
+        families_.append(family);
+        return int(families_.size() - 1);
+    }
+
+    // The format of a state as shown().
     const QTextCharFormat& format(const CharState& s)
     {
         if (formatValid_ && formatState_ == s)
             return format_;
         QTextCharFormat f;
-        const auto font = fonts_.constFind(s.font < 0 ? defaultFont_ : s.font);
-        if (font != fonts_.constEnd())
-            f.setFontFamilies({*font});
+        if (s.font >= 0)
+            f.setFontFamilies({families_[s.font]});
         f.setFontPointSize(s.halfPoints / 2.0);
         f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
         f.setFontItalic(s.italic);
@@ -603,9 +676,16 @@ private:
     int red_ = 0, green_ = 0, blue_ = 0;
     bool colorSet_ = false;
 
+    QHash<QString, int> familyIds_;
+    QStringList families_; // the families text uses, in order of first use
+
     QString pending_;
     CharState pendingState_;
     bool paragraphPending_ = false;
+    int paragraphs_ = 1; // a document always holds one
+    qsizetype characters_ = 0;
+    bool blockHasText_ = false;
+    QTextCharFormat blockCharFormat_; // what an empty current block is as tall as
 
     QTextCharFormat format_;
     CharState formatState_;

@@ -92,37 +92,6 @@ private slots:
         store.reset();
     }
 
-    void registryRefusesWhatItCannotParse_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("key before group") << "driver=sqlite\n[A]\n" << "linha 1";
-        QTest::newRow("broken group") << "[A]\ndriver=sqlite\n[B\n" << "linha 3";
-        QTest::newRow("no equals") << "; comment\n[A]\npath /x\n" << "linha 3";
-        QTest::newRow("duplicate") << "[A]\n[a]\n" << "linha 2";
-    }
-    void registryRefusesWhatItCannotParse()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, line);
-        try {
-            engine::AliasRegistry::parse(text, "aliases.ini");
-            QFAIL("parsed");
-        } catch (const EngineError& e) {
-            QVERIFY2(e.text().contains(line), qPrintable(e.text()));
-        }
-    }
-
-    void registryKeepsPathsWithInlineComments()
-    {
-        const auto aliases = engine::AliasRegistry::parse(
-            "[Dorvica2]\ndriver=sqlite\npath=/home/clinic/velunor-data     ; directory of the store\n"
-            "# a comment\n[Outro]\ndriver=postgres\nhost=db;x\n",
-            "aliases.ini");
-        QCOMPARE(aliases.value("dorvica2").setting("path"), QString("/home/clinic/velunor-data"));
-        QCOMPARE(aliases.value("outro").setting("host"), QString("db;x"));
-    }
-
     void connectionErrorsNameTheAliasAndTheCause()
     {
         auto failure = [](const engine::Alias& alias) {

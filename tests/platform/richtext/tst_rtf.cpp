@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -410,6 +411,61 @@ private slots:
         QFETCH(QString, rtf);
         QFETCH(QString, text);
         QCOMPARE(loaded(rtf)->toPlainText(), text);
+    }
+
+    // Hostile tables: a thousand fonts all in use, and colours far beyond
+    // what a report uses. Families beyond a few dozen fall back to the
+    // default font (each one in use slows every insertion), and entries
+    // beyond the colour table's cap are ignored.
+    void capsFontAndColourTables()
+    {
+        QString rtf = "{\\rtf1{\\fonttbl";
+        for (int i = 0; i < 1000; ++i)
+            rtf += QString("{\\f%1 Fonte%1;}").arg(i);
+        rtf += "}{\\colortbl;" + QString("\\red255;").repeated(5000) + "}";
+        for (int i = 0; i < 1000; ++i)
+            rtf += QString("\\f%1 x").arg(i);
+        rtf += "\\cf5 y\\cf4000 z}";
+        const auto doc = loaded(rtf);
+        QCOMPARE(doc->toPlainText(), QString(1000, 'x') + "yz");
+
+        QSet<QString> families;
+        QStringList colours;
+        for (auto it = doc->begin().begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            families.insert(f.font().family());
+            if (it.fragment().text().endsWith('y') || it.fragment().text().endsWith('z'))
+                colours << (f.hasProperty(QTextFormat::ForegroundBrush) ? f.foreground().color().name()
+                                                                        : "auto");
+        }
+        // A few dozen of the thousand, and the editor's default.
+        QVERIFY2(families.size() <= 33, qPrintable(QString::number(families.size())));
+        QCOMPARE(colours, QStringList({"#ff0000", "auto"}));
+    }
+
+    // A report that would fill memory: what fits in the limits loads, the
+    // rest is dropped.
+    void boundsTheDocument_data()
+    {
+        QTest::addColumn<QString>("text");
+        const QString paragraphs = QString("a\\par ").repeated(richtext::kMaxParagraphs + 5);
+        QTest::newRow("rtf paragraphs") << "{\\rtf1 " + paragraphs + "}";
+        QTest::newRow("rtf characters")
+            << "{\\rtf1 " + QString(richtext::kMaxCharacters + 5, 'a') + "\\par b}";
+        QTest::newRow("plain lines") << QString("a\r\n").repeated(richtext::kMaxParagraphs + 5);
+    }
+    void boundsTheDocument()
+    {
+        QFETCH(QString, text);
+        QTextDocument doc;
+        richtext::load(&doc, text);
+        // Each paragraph counts one separator besides its text.
+        const qsizetype characters = doc.characterCount() - doc.blockCount();
+        QVERIFY(doc.blockCount() <= richtext::kMaxParagraphs);
+        QVERIFY(characters <= richtext::kMaxCharacters);
+        QVERIFY(doc.blockCount() == richtext::kMaxParagraphs
+                || characters == richtext::kMaxCharacters);
+        QCOMPARE(doc.begin().text().left(1), QString("a"));
     }
 
     // Cutting a file anywhere loses only what follows the cut.
