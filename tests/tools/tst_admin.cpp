@@ -206,10 +206,12 @@ private slots:
 
     void aliasesAreRegisteredListedAndRemoved()
     {
-        Run r = admin({"alias", "set", "Outro", "--postgres", "host=db.clinic.lan port=5433 dbname=velunor user=velunor"});
+        Run r = admin({"alias", "set", "Outro", "--postgres",
+                       "host=db.clinic.lan port=5433 dbname=velunor user=velunor statement_timeout=60"});
         QCOMPARE(r.code, 0);
         r = admin({"alias", "list"});
-        QVERIFY(r.out.contains("Outro\tpostgres\tdatabase=velunor\thost=db.clinic.lan\tport=5433\tuser=velunor"));
+        QVERIFY(r.out.contains(
+            "Outro\tpostgres\tdatabase=velunor\thost=db.clinic.lan\tport=5433\tstatement_timeout=60\tuser=velunor"));
         QCOMPARE(admin({"alias", "remove", "Outro"}).code, 0);
         QVERIFY(!admin({"alias", "list"}).out.contains("Outro"));
         QCOMPARE(admin({"alias", "remove", "Outro"}).code, 1);

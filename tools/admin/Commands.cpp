@@ -34,9 +34,10 @@ QMap<QString, QString> postgresSettings(const QString& text)
         QString key = part.left(eq).toLower();
         if (key == "dbname")
             key = "database";
-        if (key != "host" && key != "port" && key != "database" && key != "user")
-            throw EngineError(QString("a chave \"%1\" não é conhecida (host, port, dbname, user); "
-                                      "a senha vem de ~/.pgpass.")
+        static const QStringList known{"host", "port", "database", "user", "connect_timeout", "statement_timeout"};
+        if (!known.contains(key))
+            throw EngineError(QString("a chave \"%1\" não é conhecida (host, port, dbname, user, "
+                                      "connect_timeout, statement_timeout); a senha vem de ~/.pgpass.")
                                   .arg(part.left(eq)));
         settings.insert(key, part.mid(eq + 1));
     }
