@@ -131,9 +131,14 @@ int restorePostgres(const Alias& alias, const QString& file, Io io)
                                       "feche-o e tente de novo. Nada foi alterado.")
                                   .arg(db->driver().describeTarget()));
     }
-    const QString aside = QFileInfo(QString("%1-antes-de-repor-%2.dump").arg(fileSafe(alias.name), now())).absoluteFilePath();
+    // The replaced tables are kept beside the copy that replaces them.
+    const QString aside = QFileInfo(file).dir().filePath(QString("%1-antes-de-repor-%2.dump").arg(fileSafe(alias.name), now()));
     engine::dumpPostgres(alias, aside);
-    engine::restorePostgres(alias, file);
+    try {
+        engine::restorePostgres(alias, file);
+    } catch (const EngineError& e) {
+        throw EngineError(e.text() + "\nNada foi alterado: a reposição é feita numa só transacção.");
+    }
     auto db = Database::connect(alias, "ADMIN-RESTORE");
     io.out << "Base de dados " << db->driver().describeTarget() << " reposta a partir de " << file << " ("
            << contents(*db) << ").\n";
@@ -156,8 +161,7 @@ int backupCommand(const QString& aliasName, const QString& fileArg, Io io)
     else
         engine::dumpPostgres(alias, file);
     io.out << "Cópia de segurança do alias " << alias.name << " gravada em " << file << " ("
-           << QString::number(QFileInfo(file).size() / 1048576.0, 'f', 1)
-           << (sqlite ? " MB, integridade verificada).\n" : " MB).\n");
+           << engine::fileSizeText(file) << (sqlite ? ", integridade verificada).\n" : ").\n");
     return 0;
 }
 

@@ -117,9 +117,8 @@ bool AutomaticBackup::makeCopy(const QDateTime& now, QString& done)
             throw EngineError(QString("a cópia antiga %1 não pôde ser apagada.").arg(copyFile(day)));
         removed << QFileInfo(copyFile(day)).fileName();
     }
-    done = QString("cópia %1 gravada (%2 MB em %3 s)")
-               .arg(QFileInfo(target).fileName(), QString::number(QFileInfo(target).size() / 1048576.0, 'f', 1),
-                    QString::number(took.elapsed() / 1000.0, 'f', 1));
+    done = QString("cópia %1 gravada (%2 em %3 s)")
+               .arg(QFileInfo(target).fileName(), fileSizeText(target), QString::number(took.elapsed() / 1000.0, 'f', 1));
     if (!removed.isEmpty())
         done += "; apagadas: " + removed.join(", ");
     return true;

@@ -215,4 +215,12 @@ void restorePostgres(const Alias& alias, const QString& file)
                              "--exit-on-error", "--dbname=" + conninfo(alias), file});
 }
 
+QString fileSizeText(const QString& file)
+{
+    const qint64 bytes = QFileInfo(file).size();
+    if (bytes < 1024 * 1024)
+        return QString("%1 kB").arg((bytes + 1023) / 1024);
+    return QString("%1 MB").arg(QString::number(bytes / 1048576.0, 'f', 1));
+}
+
 } // namespace engine

@@ -31,4 +31,7 @@ QStringList postgresDumpTables(const QString& file);
 // all of it or nothing.
 void restorePostgres(const Alias& alias, const QString& file);
 
+// The size of a copy's file for messages: "420 kB", "203.4 MB".
+QString fileSizeText(const QString& file);
+
 } // namespace engine
