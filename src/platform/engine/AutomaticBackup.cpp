@@ -144,9 +144,7 @@ qint64 AutomaticBackup::runDetached(const QDateTime& now)
     for (int stream : {0, 1, 2})
         ::dup2(null, stream);
     ::close_range(3, ~0U, 0);
-    if (::nice(10) == -1) {
-        // the copy is only slower for the others then
-    }
+    [[maybe_unused]] const int priority = ::nice(10);
     ::_exit(run(now) ? 0 : 1);
 }
 
