@@ -72,7 +72,7 @@ void copyInto(const QString& from, const QString& to)
     const int rc = sqlite3_backup_step(backup, -1);
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE)
-        source.fail(QString::fromUtf8(sqlite3_errstr(rc)));
+        throw EngineError(QString("A cópia de %1 para %2 falhou: %3").arg(from, to, QString::fromUtf8(sqlite3_errstr(rc))));
     // The copy takes the source's WAL mode; as a rollback-journal file it is
     // whole by itself, whatever is done with it.
     target.run("pragma journal_mode=delete");
