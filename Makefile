@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build test run bench clean
+.PHONY: all bootstrap build test run bench package clean
 
 all: build
 
@@ -25,6 +25,10 @@ run: build
 # The benchmarks, on a generated store of 100 000 patients and 1 000 000 exams.
 bench: build
 	scripts/bench $(BUILD_DIR)
+
+# The Debian package, in $(BUILD_DIR).
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf $(BUILD_DIR)

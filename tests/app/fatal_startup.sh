@@ -9,7 +9,7 @@ XDG_CONFIG_HOME=$(mktemp -d)
 export XDG_CONFIG_HOME
 unset QT_QPA_PLATFORM
 
-exec xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" sh -c '
   program=$1
   "$program" &
   pid=$!

@@ -28,6 +28,12 @@ int importCommand(const QString& alias, const QString& dir, bool replace, Io io)
 // The exam report of patient `patient`'s exam `examKey` (its CodigoExame,
 // "-" for none) as a PDF file, composed as the program prints it.
 int reportPdfCommand(const QString& alias, int patient, const QString& examKey, const QString& file, Io io);
+// A consistent copy of the store of `alias` in `file` (by default in the
+// current directory, named after the alias and the date and time).
+int backupCommand(const QString& alias, const QString& file, Io io);
+// Puts the copy in `file` in the place of the store of `alias`, once it is
+// checked, and keeps the replaced store aside; refuses while it is in use.
+int restoreCommand(const QString& alias, const QString& file, Io io);
 
 // Creates every stored table that is missing; refuses, naming the table, when
 // a table that exists holds records. Returns false after reporting.

@@ -33,10 +33,20 @@ Utilização:
                                    grava o relatório impresso do exame EXAME (o seu
                                    CodigoExame, AAAA-MM-DD HH:MM:SS.mmm, ou - para um
                                    paciente sem exames) do PACIENTE num ficheiro PDF
+  velunor-admin backup NOME [FICHEIRO]
+                                   grava uma cópia de segurança coerente, mesmo com o
+                                   programa aberto (SQLite: verificada; PostgreSQL: pg_dump);
+                                   por omissão NOME-data-hora.db (ou .dump) no directório actual
+  velunor-admin restore NOME FICHEIRO
+                                   verifica a cópia e põe-na no lugar da base de dados,
+                                   que é guardada à parte; recusa enquanto estiver em uso
   velunor-admin --help
 
 O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
 Uma senha do PostgreSQL, se existir, vem de ~/.pgpass; nunca é pedida.
+Numa base de dados SQLite o Velunor grava ao fechar, uma vez por dia, uma cópia em
+DIRECTÓRIO/backups (guarda as dos últimos 7 dias e as das últimas 4 semanas); o
+registo das cópias fica em DIRECTÓRIO/backups.log.
 )";
 
 int usage(QTextStream& err, const QString& why)
@@ -103,6 +113,10 @@ int main(int argc, char** argv)
                 return usage(err, "PACIENTE e EXAME são números (o primeiro exame é 1).");
             return admin::exportReportCommand(alias, patient, exam, args[4], io);
         }
+        if (command == "backup" && args.size() <= 3)
+            return admin::backupCommand(alias, args.value(2), io);
+        if (command == "restore" && args.size() == 3)
+            return admin::restoreCommand(alias, args[2], io);
         if (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--replace")))
             return admin::importCommand(alias, args[2], args.size() == 4, io);
         if (command == "report-pdf" && args.size() == 5) {

@@ -83,4 +83,7 @@ public:
 // store file is created (the admin tool's "create"); otherwise it is an error.
 std::unique_ptr<Driver> openDriver(const Alias& alias, const QString& connectionName, bool create);
 
+// The database file of the SQLite store kept in `directory`.
+QString sqliteStoreFile(const QString& directory);
+
 } // namespace engine

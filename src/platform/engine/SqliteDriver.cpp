@@ -507,4 +507,9 @@ std::unique_ptr<Driver> openSqliteDriver(const Alias& alias, const QString& conn
     return std::make_unique<SqliteDriver>(alias, connectionName, create);
 }
 
+QString sqliteStoreFile(const QString& directory)
+{
+    return QDir(directory).absoluteFilePath(kStoreFile);
+}
+
 } // namespace engine
