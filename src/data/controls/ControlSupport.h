@@ -24,7 +24,8 @@ bool typesCharacters(const QKeyEvent* event);
 // Whether an edit should leave a key to the program's shortcuts: Ctrl with
 // a letter that is not one of the clipboard, undo and select-all keys (some
 // desktops make Ctrl+E "end of line" in every edit, which would swallow the
-// "Novo Exame" shortcut).
+// "Novo Exame" shortcut). Such a key that no shortcut took does nothing in
+// the edit either: the edits' keyPressEvent ignores it.
 bool leavesToShortcuts(const QKeyEvent* event);
 
 // The shortcut check before a key reaches a bound edit: the program's

@@ -95,6 +95,10 @@ bool DBEdit::event(QEvent* event)
 
 void DBEdit::keyPressEvent(QKeyEvent* event)
 {
+    if (controls::leavesToShortcuts(event)) {
+        event->ignore(); // X11's Ctrl+D, Ctrl+K... would delete text
+        return;
+    }
     if (controls::isEscape(event) && m_link.field()) {
         m_link.reset();
         selectAll();

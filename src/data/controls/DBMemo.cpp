@@ -50,6 +50,10 @@ bool DBMemo::event(QEvent* event)
 
 void DBMemo::keyPressEvent(QKeyEvent* event)
 {
+    if (controls::leavesToShortcuts(event)) {
+        event->ignore(); // X11's Ctrl+D, Ctrl+K... would delete text
+        return;
+    }
     if (controls::isEscape(event) && m_link.field()) {
         m_link.reset();
         selectAll();

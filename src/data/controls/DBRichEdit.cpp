@@ -123,6 +123,10 @@ bool DBRichEdit::event(QEvent* event)
 
 void DBRichEdit::keyPressEvent(QKeyEvent* event)
 {
+    if (controls::leavesToShortcuts(event)) {
+        event->ignore(); // X11's Ctrl+D, Ctrl+K... would delete text
+        return;
+    }
     if (controls::isEscape(event) && m_link.field()) {
         m_link.reset();
         event->accept();

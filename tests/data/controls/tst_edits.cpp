@@ -242,6 +242,21 @@ private slots:
         QVERIFY(!overridden(Qt::Key_E)); // "Novo Exame", whatever the desktop binds in edits
         QVERIFY(!overridden(Qt::Key_F));
         QVERIFY(overridden(Qt::Key_C)); // copy stays the edit's
+
+        // Left to shortcuts that did not take it (no window active), such a
+        // key does nothing in the edit: it neither deletes nor starts editing.
+        data->addType("Doppler");
+        DBMemo* relatorio = memo(data->tipoSource.get(), "Relatorio");
+        window->show();
+        for (QWidget* w : std::initializer_list<QWidget*>{nome, relatorio}) {
+            focus(w);
+            QTest::keyClick(w, Qt::Key_Home);
+            for (Qt::Key key : {Qt::Key_D, Qt::Key_K, Qt::Key_H})
+                QTest::keyClick(w, key, Qt::ControlModifier);
+        }
+        QCOMPARE(nome->text(), QString("RUI"));
+        QCOMPARE(data->pac->state(), DataSetState::Browse);
+        QCOMPARE(data->tipo->state(), DataSetState::Browse);
     }
 
     void aMemoEditsLikeAnEdit()
