@@ -1,10 +1,12 @@
 #include "search/Pesq.h"
 
+#include "app/Main.h"
 #include "data/DM.h"
 #include "data/controls/ControlSupport.h"
 #include "data/controls/DBGrid.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
+#include "platform/ui/Placement.h"
 #include "search/Common.h"
 
 #include <QFile>
@@ -180,6 +182,7 @@ void TFormPesqAV::showWindow()
     if (!FormPesqAV) {
         FormPesqAV = new TFormPesqAV;
         Application::instance()->registerComponent(FormPesqAV);
+        centreOn(FormPesqAV, MainForm);
     }
     FormPesqAV->show();
     FormPesqAV->raise();
