@@ -61,6 +61,20 @@ template <class T> T* child(QWidget* w, const char* name)
     return found;
 }
 
+// Types `path` into a file dialog and accepts it. selectFile() leaves the
+// name box empty when that box already has the focus, which depends on how
+// soon the dialog was activated: the dialog then stays open.
+QString chooseFile(QWidget* w, const QString& path)
+{
+    auto* d = qobject_cast<QFileDialog*>(w);
+    if (!d)
+        qFatal("not a file dialog");
+    const QString title = d->windowTitle();
+    child<QLineEdit>(d, "fileNameEdit")->setText(path);
+    static_cast<QDialog*>(d)->accept();
+    return title;
+}
+
 QWidget* progressWindow()
 {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -288,8 +302,7 @@ private slots:
                 auto* d = qobject_cast<QFileDialog*>(w);
                 QVERIFY(d);
                 saveDialog = QStringList{d->windowTitle(), d->defaultSuffix()} + d->nameFilters();
-                d->selectFile(file(name));
-                static_cast<QDialog*>(d)->accept();
+                chooseFile(d, file(name));
             });
             preview->SaveReport->trigger();
         }
@@ -298,12 +311,7 @@ private slots:
 
         preview->NextPage->trigger();
         QString loadTitle;
-        whenModal([&](QWidget* w) {
-            auto* d = qobject_cast<QFileDialog*>(w);
-            loadTitle = d->windowTitle();
-            d->selectFile(file("ana.QRP"));
-            static_cast<QDialog*>(d)->accept();
-        });
+        whenModal([&](QWidget* w) { loadTitle = chooseFile(w, file("ana.QRP")); });
         preview->LoadReport->trigger();
         QCOMPARE(loadTitle, QString("Load report"));
         QVERIFY(preview->showsLoadedPages());
@@ -380,11 +388,7 @@ private slots:
 
     void exportPdfWritesTheCurrentExamsReport()
     {
-        whenModal([&](QWidget* w) {
-            auto* d = qobject_cast<QFileDialog*>(w);
-            d->selectFile(file("export"));
-            static_cast<QDialog*>(d)->accept();
-        });
+        whenModal([&](QWidget* w) { chooseFile(w, file("export")); });
         MainForm->ExportarPDF1->trigger();
         const PdfWords words(file("export.pdf"));
         QCOMPARE(words.pageCount(), 3);
