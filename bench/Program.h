@@ -10,20 +10,23 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
 namespace bench {
 
 // The program connects to the alias "Dorvica2" only: the store of the alias
 // a benchmark is given is registered as "Dorvica2" in a registry of the
 // benchmark's own, under a temporary XDG_CONFIG_HOME; the user's is left alone.
-inline bool pointDorvica2At(const QString& alias, QTemporaryDir& config, const char* benchmark)
+// Gives the alias as registered, or nothing when `alias` is unknown.
+inline std::optional<engine::Alias> pointDorvica2At(const QString& alias, QTemporaryDir& config,
+                                                    const char* benchmark)
 {
     engine::AliasRegistry theirs;
     theirs.load();
     std::optional<engine::Alias> found = theirs.find(alias);
     if (!found) {
         std::fprintf(stderr, "%s: no alias '%s' in %s\n", benchmark, qPrintable(alias), qPrintable(theirs.path()));
-        return false;
+        return std::nullopt;
     }
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     engine::Alias dorvica = *found;
@@ -31,7 +34,7 @@ inline bool pointDorvica2At(const QString& alias, QTemporaryDir& config, const c
     engine::AliasRegistry ours;
     ours.set(dorvica);
     ours.save();
-    return true;
+    return dorvica;
 }
 
 // No one answers a box in a benchmark: each one that opens is printed and

@@ -11,17 +11,16 @@
 // registered as "Dorvica2" in a registry of the benchmark's own. The day's
 // copy in the store's backups/ is removed first, so that a copy is due.
 
+#include "Program.h"
 #include "app/ClosingBackup.h"
 #include "app/Main.h"
 #include "app/Startup.h"
-#include "platform/engine/AliasRegistry.h"
 #include "platform/engine/AutomaticBackup.h"
 #include "platform/ui/Application.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <sys/wait.h>
@@ -29,25 +28,6 @@
 namespace {
 
 const char* verdict(bool met) { return met ? "met" : "NOT MET"; }
-
-// The store directory of `alias`, registered as "Dorvica2" in a registry of our own.
-QString pointDorvica2At(const QString& alias, QTemporaryDir& config)
-{
-    engine::AliasRegistry theirs;
-    theirs.load();
-    std::optional<engine::Alias> found = theirs.find(alias);
-    if (!found || found->driver != "sqlite") {
-        std::fprintf(stderr, "bench_backup: no SQLite alias '%s' in %s\n", qPrintable(alias), qPrintable(theirs.path()));
-        return {};
-    }
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    engine::Alias dorvica = *found;
-    dorvica.name = "Dorvica2";
-    engine::AliasRegistry ours;
-    ours.set(dorvica);
-    ours.save();
-    return dorvica.setting("path");
-}
 
 } // namespace
 
@@ -58,9 +38,14 @@ int main(int argc, char** argv)
         return 2;
     }
     QTemporaryDir config;
-    const QString store = pointDorvica2At(QString::fromLocal8Bit(argv[1]), config);
-    if (store.isEmpty())
+    const std::optional<engine::Alias> alias = bench::pointDorvica2At(QString::fromLocal8Bit(argv[1]), config, "bench_backup");
+    if (!alias)
         return 1;
+    if (alias->driver != "sqlite") {
+        std::fprintf(stderr, "bench_backup: the automatic copy is made of SQLite stores only\n");
+        return 1;
+    }
+    const QString store = alias->setting("path");
     engine::AutomaticBackup copies(store);
     const QString today = copies.copyFile(QDate::currentDate());
     QFile::remove(today);

@@ -1,28 +1,19 @@
 // The SQL text helpers on hostile statements: the cast rewrite of SQLite's
 // searches on 400 nested casts (once 7.9 s), and the single-statement check
 // on a search for a text of 1 MB. Both should take a few milliseconds.
+#include "Measure.h"
 #include "platform/engine/SqlText.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <vector>
 
 namespace {
 
 void print(const char* name, int repetitions, const std::function<void()>& work)
 {
-    std::vector<double> ms;
-    for (int i = 0; i < repetitions; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-34s %10.2f %10.2f\n", name, ms[ms.size() / 2], ms.front());
+    const bench::Figures f = bench::measure(repetitions, work);
+    std::printf("%-34s %10.2f %10.2f\n", name, f.median, f.min);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "common/AdminTool.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
 #include "data/Schema.h"
@@ -7,28 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-struct Run {
-    int code;
-    QString out;
-    QString err;
-};
-
-// The real admin tool, with this test's alias registry.
-Run admin(const QStringList& args)
-{
-    QProcess p;
-    p.start(VELUNOR_BINARY_DIR "/tools/admin/velunor-admin", args);
-    p.waitForFinished(120000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
-} // namespace
 
 // velunor-admin on real stores: what it creates, fills and checks, and what
 // it refuses.
@@ -43,10 +24,10 @@ private slots:
 
     void createsDemoDataAndChecksIt()
     {
-        const Run demo = admin({"demo", "Dorvica2", "--patients", "30", "--exams-per-patient", "2"});
+        const AdminRun demo = runAdmin({"demo", "Dorvica2", "--patients", "30", "--exams-per-patient", "2"});
         QVERIFY2(demo.code == 0, qPrintable(demo.err));
         QVERIFY(demo.out.contains("30 pacientes"));
-        const Run check = admin({"check", "Dorvica2"});
+        const AdminRun check = runAdmin({"check", "Dorvica2"});
         QVERIFY2(check.code == 0, qPrintable(check.err));
 
         auto db = store->connect("CHECK");
@@ -60,13 +41,13 @@ private slots:
 
     void neverOverwritesAStoreThatHoldsData()
     {
-        QCOMPARE(admin({"create", "Dorvica2"}).code, 0);
+        QCOMPARE(runAdmin({"create", "Dorvica2"}).code, 0);
         {
             auto db = store->connect("FILL");
             db->execute("insert into bddid (nome) values ('ANA')");
         }
         for (const QStringList& args : {QStringList{"create", "Dorvica2"}, QStringList{"demo", "Dorvica2"}}) {
-            const Run again = admin(args);
+            const AdminRun again = runAdmin(args);
             QCOMPARE(again.code, 1);
             QVERIFY2(again.err.contains("\"Bddid.DB\" já tem registos"), qPrintable(again.err));
         }
@@ -75,13 +56,13 @@ private slots:
 
     void checkReportsEachProblem()
     {
-        QCOMPARE(admin({"create", "Dorvica2"}).code, 0);
+        QCOMPARE(runAdmin({"create", "Dorvica2"}).code, 0);
         {
             auto db = store->connect("BREAK");
             db->execute("drop table frase");
             db->execute("drop index " + db->driver().ident("BDDIDEX_NO"));
         }
-        const Run check = admin({"check", "Dorvica2"});
+        const AdminRun check = runAdmin({"check", "Dorvica2"});
         QCOMPARE(check.code, 1);
         QVERIFY(check.err.contains("TableFrase: A tabela \"Frase.db\" não existe."));
         QVERIFY(check.err.contains("TablePac: A tabela \"Bddid.DB\" não tem o índice BDDIDEX_NO."));
@@ -92,10 +73,10 @@ private slots:
     // its file (SQLite) or runs the store's own checks (PostgreSQL).
     void checkFindsDamageAndChangesNothing()
     {
-        QCOMPARE(admin({"demo", "Dorvica2"}).code, 0);
+        QCOMPARE(runAdmin({"demo", "Dorvica2"}).code, 0);
         if (TestStore::isPostgres()) {
             store->connect("AMCHECK")->execute("create extension amcheck");
-            const Run check = admin({"check", "Dorvica2"});
+            const AdminRun check = runAdmin({"check", "Dorvica2"});
             QVERIFY2(check.code == 0, qPrintable(check.err));
             QVERIFY2(check.out.contains("verificados com amcheck"), qPrintable(check.out));
             return;
@@ -109,7 +90,7 @@ private slots:
         for (const QString journal : {"wal", "delete"}) {
             store->connect("JOURNAL")->query("pragma journal_mode=" + journal);
             const QString before = state();
-            const Run sound = admin({"check", "Dorvica2"});
+            const AdminRun sound = runAdmin({"check", "Dorvica2"});
             QVERIFY2(sound.code == 0, qPrintable(sound.err));
             // The same journal mode, nothing written beside the file.
             QVERIFY2(state() == before, qPrintable(journal));
@@ -117,7 +98,7 @@ private slots:
 
         // Cut short, as a full disk or a copy stopped half-way leaves it.
         QVERIFY(QFile::resize(file, QFileInfo(file).size() - 1552));
-        const Run damaged = admin({"check", "Dorvica2"});
+        const AdminRun damaged = runAdmin({"check", "Dorvica2"});
         QCOMPARE(damaged.code, 1);
         QVERIFY2(damaged.err.contains("Integridade: "), qPrintable(damaged.err));
         QCOMPARE(QDir(store->directory()).entryList(QDir::Files), QStringList{"velunor.db"});
@@ -126,7 +107,7 @@ private slots:
     // The stored text goes out exactly; what the file cannot hold is refused.
     void exportWritesTheReportExactly()
     {
-        QCOMPARE(admin({"create", "Dorvica2"}).code, 0);
+        QCOMPARE(runAdmin({"create", "Dorvica2"}).code, 0);
         const QString plain = QString::fromUtf8("Seta → euro € travessão — ção 😀");
         const QString rtf = QString::fromLatin1("{\\rtf1 Fun\\'e7\\'e3o \xe9}"); // a raw byte too
         const QString notBytes = "{\\rtf1 " + plain + "}";
@@ -144,7 +125,7 @@ private slots:
         QByteArray written;
         auto exportExam = [&](int exam) {
             const QString file = dir.filePath(QString::number(exam) + ".rtf");
-            const Run r = admin({"export-report", "Dorvica2", QString::number(patient), QString::number(exam), file});
+            const AdminRun r = runAdmin({"export-report", "Dorvica2", QString::number(patient), QString::number(exam), file});
             QFile f(file);
             written = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
             return r;
@@ -153,7 +134,7 @@ private slots:
         QCOMPARE(written, plain.toUtf8());
         QCOMPARE(exportExam(2).code, 0);
         QCOMPARE(written, rtf.toLatin1());
-        const Run refused = exportExam(3);
+        const AdminRun refused = exportExam(3);
         QCOMPARE(refused.code, 1);
         QVERIFY2(refused.err.contains("U+2192, na posição 13"), qPrintable(refused.err));
         QVERIFY(!QFile::exists(dir.filePath("3.rtf")));
@@ -161,29 +142,29 @@ private slots:
 
     void badInputGetsAClearMessageAndANonZeroExit()
     {
-        Run r = admin({"check", "NaoExiste"});
+        AdminRun r = runAdmin({"check", "NaoExiste"});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains("'NaoExiste' não está registado"));
 
-        r = admin({"alias", "set", "Longe", "--postgres", "host=127.0.0.1 port=1 dbname=x user=y"});
+        r = runAdmin({"alias", "set", "Longe", "--postgres", "host=127.0.0.1 port=1 dbname=x user=y"});
         QCOMPARE(r.code, 0);
-        r = admin({"create", "Longe"});
+        r = runAdmin({"create", "Longe"});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains("Alias 'Longe': não foi possível ligar ao servidor PostgreSQL 127.0.0.1:1/x"));
 
-        r = admin({"alias", "set", "Impossivel", "--sqlite", "/dev/null/velunor"});
+        r = runAdmin({"alias", "set", "Impossivel", "--sqlite", "/dev/null/velunor"});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains("não pode ser criado ou escrito"));
 
-        r = admin({"alias", "set", "X", "--postgres", "host=h password=segredo dbname=d"});
+        r = runAdmin({"alias", "set", "X", "--postgres", "host=h password=segredo dbname=d"});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains("~/.pgpass"));
 
-        r = admin({"demo", "Dorvica2", "--patients", "muitos"});
+        r = runAdmin({"demo", "Dorvica2", "--patients", "muitos"});
         QCOMPARE(r.code, 2);
-        r = admin({"frobnicate"});
+        r = runAdmin({"frobnicate"});
         QCOMPARE(r.code, 2);
-        QVERIFY(admin({"--help"}).out.contains("velunor-admin alias set NOME --sqlite"));
+        QVERIFY(runAdmin({"--help"}).out.contains("velunor-admin alias set NOME --sqlite"));
 
         // a group that cannot be read is reported, kept, and can be removed;
         // the other aliases still serve
@@ -191,30 +172,30 @@ private slots:
         QVERIFY(file.open(QIODevice::Append));
         file.write("\n[Sem fim\n");
         file.close();
-        r = admin({"alias", "list"});
+        r = runAdmin({"alias", "list"});
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("não pode ser lido: linha"), qPrintable(r.err));
         const QString dorvica2 = "Dorvica2\t" + TestStore::driverName();
         QVERIFY(r.out.contains(dorvica2));
         QTemporaryDir other;
-        QCOMPARE(admin({"alias", "set", "Outro", "--sqlite", other.path()}).code, 0);
-        QCOMPARE(admin({"alias", "remove", "Sem fim"}).code, 0);
-        r = admin({"alias", "list"});
+        QCOMPARE(runAdmin({"alias", "set", "Outro", "--sqlite", other.path()}).code, 0);
+        QCOMPARE(runAdmin({"alias", "remove", "Sem fim"}).code, 0);
+        r = runAdmin({"alias", "list"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(dorvica2) && r.out.contains("Outro\tsqlite"));
     }
 
     void aliasesAreRegisteredListedAndRemoved()
     {
-        Run r = admin({"alias", "set", "Outro", "--postgres",
+        AdminRun r = runAdmin({"alias", "set", "Outro", "--postgres",
                        "host=db.clinic.lan port=5433 dbname=velunor user=velunor statement_timeout=60"});
         QCOMPARE(r.code, 0);
-        r = admin({"alias", "list"});
+        r = runAdmin({"alias", "list"});
         QVERIFY(r.out.contains(
             "Outro\tpostgres\tdatabase=velunor\thost=db.clinic.lan\tport=5433\tstatement_timeout=60\tuser=velunor"));
-        QCOMPARE(admin({"alias", "remove", "Outro"}).code, 0);
-        QVERIFY(!admin({"alias", "list"}).out.contains("Outro"));
-        QCOMPARE(admin({"alias", "remove", "Outro"}).code, 1);
+        QCOMPARE(runAdmin({"alias", "remove", "Outro"}).code, 0);
+        QVERIFY(!runAdmin({"alias", "list"}).out.contains("Outro"));
+        QCOMPARE(runAdmin({"alias", "remove", "Outro"}).code, 1);
     }
 };
 

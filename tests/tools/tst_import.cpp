@@ -1,3 +1,4 @@
+#include "common/AdminTool.h"
 #include "app/Main.h"
 #include "app/Startup.h"
 #include "common/Dialogs.h"
@@ -14,7 +15,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,20 +23,6 @@ namespace {
 
 // The old tables that pxlib wrote for the reader's tests.
 const QString kOldTables = QDir::cleanPath(VELUNOR_TEST_DATA "/../../platform/paradox/data");
-
-struct Run {
-    int code;
-    QString out;
-    QString err;
-};
-
-Run admin(const QStringList& args)
-{
-    QProcess p;
-    p.start(VELUNOR_BINARY_DIR "/tools/admin/velunor-admin", args);
-    p.waitForFinished(120000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
 
 // Every file of `dir` with a hash of its bytes.
 QMap<QString, QByteArray> fingerprint(const QString& dir)
@@ -107,7 +93,7 @@ private slots:
     void importsEveryTableAndTheProgramShowsThem()
     {
         const auto before = fingerprint(kOldTables);
-        const Run run = admin({"import", "Dorvica2", kOldTables});
+        const AdminRun run = runAdmin({"import", "Dorvica2", kOldTables});
         QVERIFY2(run.code == 0, qPrintable(run.err));
         QCOMPARE(fingerprint(kOldTables), before);
         for (const char* line : {"Bddid.DB\\s+BDDID.DB\\s+7.x\\s+850\\s+94\\s+94", "eco.DB\\s+eco.db\\s+7.x\\s+1252\\s+21\\s+21",
@@ -153,14 +139,14 @@ private slots:
 
     void refusesAStoreWithRecordsUnlessToldToReplaceThem()
     {
-        QCOMPARE(admin({"import", "Dorvica2", kOldTables}).code, 0);
+        QCOMPARE(runAdmin({"import", "Dorvica2", kOldTables}).code, 0);
         store->connect("EXTRA")->execute("insert into bddid (nome) values ('OUTRO')");
-        const Run again = admin({"import", "Dorvica2", kOldTables});
+        const AdminRun again = runAdmin({"import", "Dorvica2", kOldTables});
         QCOMPARE(again.code, 1);
         QVERIFY2(again.err.contains("A tabela Bddid.DB do Velunor já tem registos; use --replace"), qPrintable(again.err));
         QCOMPARE(count("bddid"), 95);
 
-        const Run replaced = admin({"import", "Dorvica2", kOldTables, "--replace"});
+        const AdminRun replaced = runAdmin({"import", "Dorvica2", kOldTables, "--replace"});
         QVERIFY2(replaced.code == 0, qPrintable(replaced.err));
         QCOMPARE(count("bddid"), 94);
         QCOMPARE(count("eco"), 21);
@@ -170,7 +156,7 @@ private slots:
     {
         auto dir = copyOfOldTables();
         QFile::resize(dir->filePath("eco.mb"), 8192); // the reports in blocks of their own are cut off
-        Run run = admin({"import", "Dorvica2", dir->path()});
+        AdminRun run = runAdmin({"import", "Dorvica2", dir->path()});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains("eco.db, registo 3, campo Eco1: o memo aponta para fora do ficheiro eco.mb."),
                  qPrintable(run.err));
@@ -179,7 +165,7 @@ private slots:
 
         QFile::remove(dir->filePath("medico.DB"));
         QFile::resize(dir->filePath("BDDID.DB"), 5000);
-        run = admin({"import", "Dorvica2", dir->path()});
+        run = runAdmin({"import", "Dorvica2", dir->path()});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains("BDDID.DB: o tamanho do ficheiro (5000 bytes)"), qPrintable(run.err));
         QVERIFY(run.err.contains("Falta a tabela Medico.DB em"));
