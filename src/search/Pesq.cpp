@@ -182,8 +182,11 @@ void TFormPesqAV::showWindow()
     if (!FormPesqAV) {
         FormPesqAV = new TFormPesqAV;
         Application::instance()->registerComponent(FormPesqAV);
-        centreOn(FormPesqAV, MainForm);
     }
+    // Built at start-up, before the main window shows, and again after each
+    // close: it opens hidden only when new, and then goes over the main window.
+    if (!FormPesqAV->isVisible())
+        centreOn(FormPesqAV, MainForm);
     FormPesqAV->show();
     FormPesqAV->raise();
     FormPesqAV->activateWindow();

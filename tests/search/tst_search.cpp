@@ -113,6 +113,12 @@ class TestSearch : public QObject {
             QTest::qFail("the advanced search did not show", __FILE__, __LINE__);
         return FormPesqAV;
     }
+    // Centred on the main window, but for the window's frame, which is not
+    // known until it first shows.
+    static bool overMainWindow(const QWidget* w)
+    {
+        return (w->frameGeometry().center() - MainForm->frameGeometry().center()).manhattanLength() <= 8;
+    }
     // Types the text and presses Enter; the patient numbers found, in order.
     QList<int> search(const QString& text)
     {
@@ -414,6 +420,7 @@ private slots:
         QCOMPARE(search("sousa"), QList<int>{beatriz});
         QPointer<TFormPesqAV> w = FormPesqAV;
         QVERIFY(w->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(overMainWindow(w)); // the window built at start-up too
         QTest::mouseDClick(w->DBGrid1->viewport(), Qt::LeftButton, {}, w->DBGrid1->visualRect(w->DBGrid1->model()->index(0, 1)).center());
         QCOMPARE(currentPatient(), beatriz);
         QVERIFY(w && w->isVisible());
@@ -421,7 +428,9 @@ private slots:
         // Closing destroys the window; the next one starts empty and shows the last hits.
         w->close();
         QTRY_VERIFY(!w);
+        MainForm->move(MainForm->pos() + QPoint(40, 30));
         TFormPesqAV* again = openAdvanced();
+        QVERIFY(overMainWindow(again));
         QCOMPARE(again->Edit1->text(), QString());
         QVERIFY(again->BitBtn1->isEnabled());
         QCOMPARE(again->DBGrid1->model()->rowCount(), 1);
