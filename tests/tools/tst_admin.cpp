@@ -34,6 +34,10 @@ private slots:
         QCOMPARE(db->query("select count(*) from bddid").rows[0][0].toInt(), 30);
         QCOMPARE(db->query("select count(*) from medico where activo = false").rows[0][0].toInt(), 1);
         QVERIFY(db->query("select count(*) from eco where substr(eco1, 1, 6) = '{\\rtf1'").rows[0][0].toInt() > 0);
+        const auto born = db->query("select b.dnasc, e.dataexame from eco e join bddid b on b.nf = e.codigopaciente "
+                                    "where b.dnasc is not null");
+        for (const auto& row : born.rows)
+            QVERIFY(row[0].toDateTime().date() <= row[1].toDate()); // no exam before birth
         // every table opens as the program opens it
         for (const auto& spec : {schema::tablePac(), schema::tableEco(), schema::tableMed(), schema::tableConc()})
             QVERIFY(engine::StoredTable::problems(*db, spec).isEmpty());

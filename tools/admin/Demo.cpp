@@ -197,12 +197,14 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
 
             const int count = small ? pick(2 * examsPerPatient + 1) : examsPerPatient;
             QDate date = today.addDays(-pick(900) - 30 * count);
+            if (!unborn && date < birth.date())
+                date = birth.date(); // no exam before the child was born
             for (int e = 0; e < count; ++e) {
                 date = e + 1 == count && small && chance(30) ? today : date.addDays(1 + pick(30));
                 if (date > today)
                     date = today;
                 const QDateTime stamp = engine::values::wallClock(date, QTime(8 + pick(11), pick(60), pick(60), pick(1000)).addMSecs(e));
-                const int months = unborn ? -1 : int(qAbs(double(birth.date().daysTo(date))) / 30.4375);
+                const int months = unborn ? -1 : int(birth.date().daysTo(date) / 30.4375);
                 // Fetal exams for the unborn, the others mostly transthoracic.
                 const int type = unborn ? (chance(80) ? 1 : 2) : (chance(70) ? 0 : 3 + pick(2));
                 const int doctor = chance(5) ? 0 : (chance(5) ? 4 : 1 + pick(3));
