@@ -2,6 +2,7 @@
 
 // What the benchmarks that run the whole program share.
 
+#include "app/Startup.h"
 #include "platform/engine/AliasRegistry.h"
 
 #include <QAbstractButton>
@@ -51,5 +52,20 @@ inline void closeBoxes(QTimer& timer, const char* benchmark)
     });
     timer.start();
 }
+
+// Builds the program as its main() does; a failure is printed as the fatal
+// box would word it.
+inline bool buildProgram(Startup& startup, const char* argv0)
+{
+    try {
+        startup.build();
+        return true;
+    } catch (...) {
+        std::fprintf(stderr, "%s\n", qPrintable(Startup::fatalText(std::current_exception(), argv0)));
+        return false;
+    }
+}
+
+inline const char* verdict(bool met) { return met ? "met" : "MISSED"; }
 
 } // namespace bench

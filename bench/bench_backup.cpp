@@ -25,12 +25,6 @@
 #include <cstdio>
 #include <sys/wait.h>
 
-namespace {
-
-const char* verdict(bool met) { return met ? "met" : "NOT MET"; }
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     if (argc < 2) {
@@ -53,12 +47,8 @@ int main(int argc, char** argv)
     Application app(argc, argv);
     Q_INIT_RESOURCE(assets);
     Startup startup(app);
-    try {
-        startup.build();
-    } catch (...) {
-        std::fprintf(stderr, "%s\n", qPrintable(Startup::fatalText(std::current_exception(), argv[0])));
+    if (!bench::buildProgram(startup, argv[0]))
         return 1;
-    }
     ClosingBackup backup;
     QElapsedTimer closing;
     // Closed once the window is up, as by the user.
@@ -75,7 +65,7 @@ int main(int argc, char** argv)
     std::printf("  %-50s %7.1f ms\n", "close to every window and the data module gone", windowsGoneMs);
     std::printf("  %-50s %7.1f ms\n", "the copy started (a child process)", closedMs - windowsGoneMs);
     std::printf("  %-50s %7.1f ms   (goal: under 1000 ms: %s)\n", "close to the end of closing", closedMs,
-                verdict(closedMs < 1000));
+                bench::verdict(closedMs < 1000));
     if (child <= 0) {
         std::printf("  no copy was started\n");
         return 1;

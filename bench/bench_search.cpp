@@ -118,8 +118,6 @@ size_t rawRows(sqlite3* db, const QString& sql)
     return rows.size();
 }
 
-const char* verdict(bool met) { return met ? "met" : "MISSED"; }
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -136,12 +134,8 @@ int main(int argc, char** argv)
     QTimer boxes;
     bench::closeBoxes(boxes, "bench_search");
     Startup startup(app);
-    try {
-        startup.build();
-    } catch (...) {
-        std::fprintf(stderr, "%s\n", qPrintable(Startup::fatalText(std::current_exception(), argv[0])));
+    if (!bench::buildProgram(startup, argv[0]))
         return 1;
-    }
     MainForm->show();
     untilShown(MainForm, [] {});
     TFormT2Pesq* w = FormT2Pesq;
@@ -171,9 +165,9 @@ int main(int argc, char** argv)
     std::printf("%-54s %9s %9s\n", "a keystroke in the name field (found, repainted)", "median", "max");
     std::printf("  %-52s %6.2f ms %6.2f ms   (goal: under 5 ms: %s)\n",
                 qPrintable(QString("%1 keys typing 20 names").arg(keys.ms.size())), keys.median(), keys.max(),
-                verdict(keys.max() < 5));
+                bench::verdict(keys.max() < 5));
     std::printf("  %-52s %6.2f ms %6.2f ms   (goal: under 5 ms: %s)\n", "a name no patient has (every name read)",
-                misses.median(), misses.max(), verdict(misses.max() < 5));
+                misses.median(), misses.max(), bench::verdict(misses.max() < 5));
     std::printf("  %-52s %6.2f ms %6.2f ms   (CPU time of the same keys)\n", "", keysCpu.median(), keysCpu.max());
     std::printf("  %-52s %5.1f %% of the keys\n", "under 5 ms", keys.share(5));
     w->hide();
@@ -199,12 +193,12 @@ int main(int argc, char** argv)
     std::printf("%-54s %9s %9s\n", "the exams page", "median", "max");
     std::printf("  %-52s %6.1f ms %6.1f ms   (goal: under 300 ms: %s)\n",
                 "opening the window on it, until the rows show", opening.median(), opening.max(),
-                verdict(opening.max() < 300));
+                bench::verdict(opening.max() < 300));
     std::printf("  %-52s %6.1f ms %6.1f ms   (goal: under 300 ms: %s)\n", "choosing a date five years back",
-                fiveYears.median(), fiveYears.max(), verdict(fiveYears.max() < 300));
+                fiveYears.median(), fiveYears.max(), bench::verdict(fiveYears.max() < 300));
     std::printf("  %-52s %6.1f ms %6.1f ms   (goal: under 300 ms: %s)%s\n",
                 qPrintable("choosing the oldest exam's days (" + oldest.toString(Qt::ISODate) + " on)"),
-                deep.median(), deep.max(), verdict(deep.max() < 300), deepFound ? "" : "  (not found!)");
+                deep.median(), deep.max(), bench::verdict(deep.max() < 300), deepFound ? "" : "  (not found!)");
     std::printf("  %-52s %d of about %d\n", "exams held by the list then", w->QueryPesq1->recordCount(),
                 db->query("select count(*) from eco").rows.at(0).at(0).toInt());
     w->hide();
@@ -237,7 +231,7 @@ int main(int argc, char** argv)
         std::printf("  %-52s %6.0f ms %6.0f ms   %zu rows%s\n", "the same statement, raw sqlite3", direct.median(),
                     direct.max(), rawHits, hits == rawHits ? "" : "  (counts differ!)");
         std::printf("  %-52s %6.2fx             (goal: within 1.5x: %s)\n", "ratio of the medians", ratio,
-                    verdict(ratio <= 1.5));
+                    bench::verdict(ratio <= 1.5));
         sqlite3_close(raw);
     }
     db.reset();

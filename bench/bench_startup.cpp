@@ -115,8 +115,6 @@ Moves timeMoves(int count, const std::function<void()>& step)
     return m;
 }
 
-const char* verdict(bool met) { return met ? "met" : "MISSED"; }
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -150,12 +148,8 @@ int main(int argc, char** argv)
     QObject::connect(&startup, &Startup::stepReached, [&](int step, int) {
         steps.push_back({step, sinceMain.nsecsElapsed() / 1e6, memory().rss});
     });
-    try {
-        startup.build();
-    } catch (...) {
-        std::fprintf(stderr, "%s\n", qPrintable(Startup::fatalText(std::current_exception(), argv[0])));
+    if (!bench::buildProgram(startup, argv[0]))
         return 1;
-    }
     const double builtMs = sinceMain.nsecsElapsed() / 1e6;
 
     // Shown: exposed and painted once.
@@ -193,7 +187,7 @@ int main(int argc, char** argv)
     std::printf("%-52s %10s\n", "start-up", "");
     std::printf("  %-50s %7.0f ms\n", "main() to data module and windows built", builtMs);
     std::printf("  %-50s %7.0f ms   (goal: under 1000 ms: %s)\n", "main() to main window shown", shownMs,
-                verdict(shownMs < 1000));
+                bench::verdict(shownMs < 1000));
     std::printf("  %-50s %7.0f ms   (of which the benchmark's alias set-up %.0f ms)\n",
                 "application object to main window shown", fromApplicationMs, preparedMs);
     if (process.wall >= 0)
@@ -212,7 +206,7 @@ int main(int argc, char** argv)
         std::printf("  %2d %-47s %7.0f ms %7.1f MB (%+.1f MB)\n", s.step, what[s.step], s.ms, s.rss, grown);
     }
     std::printf("%-52s\n", "memory with the main window shown");
-    std::printf("  %-50s %7.1f MB   (goal: under 150 MB: %s)\n", "VmRSS", shown.rss, verdict(shown.rss < 150));
+    std::printf("  %-50s %7.1f MB   (goal: under 150 MB: %s)\n", "VmRSS", shown.rss, bench::verdict(shown.rss < 150));
     std::printf("  %-50s %7.1f MB\n", "VmHWM (peak)", shown.hwm);
     std::printf("  %-50s %7.1f MB private (RssAnon), %.1f MB mapped files (RssFile)\n", "of VmRSS", shown.anon,
                 shown.file);
@@ -238,10 +232,10 @@ int main(int argc, char** argv)
     std::printf("%-52s %8s %8s %8s\n", "moving the current patient (exams following)", "average", "median", "max");
     std::printf("  %-50s %5.3f ms %5.3f ms %5.2f ms   (goal: under 2 ms: %s)\n",
                 qPrintable(QString("next, %1 moves").arg(count)), forward.average, forward.median, forward.max,
-                verdict(forward.average < 2));
+                bench::verdict(forward.average < 2));
     std::printf("  %-50s %5.3f ms %5.3f ms %5.2f ms   (goal: under 2 ms: %s)\n",
                 qPrintable(QString("prior, %1 moves").arg(count)), backward.average, backward.median, backward.max,
-                verdict(backward.average < 2));
+                bench::verdict(backward.average < 2));
     std::printf("  (%d exams shown on the way)\n", exams);
     const Memory after = memory();
     std::printf("  %-50s %7.1f MB VmRSS (%.1f MB private, %.1f MB mapped files), %.1f MB VmHWM\n",
