@@ -2,13 +2,13 @@
 
 #include "app/Main.h"
 #include "platform/ui/Fonts.h"
+#include "platform/ui/Placement.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 TFormAcerca* FormAcerca = nullptr;
 
@@ -101,11 +101,7 @@ void TFormAcerca::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Centred on the screen, frame included, whatever window is active.
-    if (const QScreen* s = screen()) {
-        QRect outer = frameGeometry();
-        outer.moveCenter(s->availableGeometry().center());
-        move(outer.topLeft());
-    }
+    centreOn(this, nullptr);
 }
 
 void TFormAcerca::BitBtn1Click() { close(); }
