@@ -83,14 +83,12 @@ double placeText(const TextElement& element, std::vector<PageItem>& items)
 
     QRectF box = element.box;
     std::vector<TextLine> lines;
-    if (element.autoSize) {
-        lines.push_back({text, metrics.horizontalAdvance(text) / kUnitsPerMm});
-        box.setWidth(lines.front().width);
-    } else if (element.wordWrap) {
+    if (element.wordWrap && !element.autoSize)
         lines = wrapLines(text, font, box.width());
-    } else {
+    else
         lines.push_back({text, metrics.horizontalAdvance(text) / kUnitsPerMm});
-    }
+    if (element.autoSize)
+        box.setWidth(lines.front().width);
     double grown = 0;
     if (element.grows) {
         grown = std::max(0.0, lines.size() * lineHeight - box.height());
@@ -359,7 +357,7 @@ private:
     }
 
     const Report& m_report;
-    PageSetup m_setup;
+    const PageSetup& m_setup;
     const Band* m_header = nullptr;
     const Band* m_footer = nullptr;
     double m_footerTop = 0;
