@@ -178,6 +178,7 @@ PageItem readItem(Reader& r)
 }
 
 const QString kDamaged = QString::fromUtf8("o ficheiro está danificado ou incompleto.");
+const QString kNotPages = QString::fromUtf8("o ficheiro não é um relatório gravado.");
 
 } // namespace
 
@@ -211,7 +212,7 @@ std::vector<Page> decodePages(const QByteArray& data, QString* error)
         return std::vector<Page>();
     };
     if (data.size() < qsizetype(sizeof kSignature) || std::memcmp(data.constData(), kSignature, sizeof kSignature))
-        return refuse(QString::fromUtf8("o ficheiro não é um relatório gravado."));
+        return refuse(kNotPages);
     if (data.size() < kHeaderSize + kChecksumSize)
         return refuse(kDamaged);
     Reader header(QByteArrayView(data).sliced(sizeof kSignature, kHeaderSize - qsizetype(sizeof kSignature)));
@@ -270,7 +271,7 @@ std::vector<Page> loadPages(const QString& fileName, QString* error)
     if (!file.open(QIODevice::ReadOnly))
         why = file.errorString() + ".";
     else if (file.size() > kMaxFileSize)
-        why = QString::fromUtf8("o ficheiro não é um relatório gravado.");
+        why = kNotPages;
     else
         pages = decodePages(file.readAll(), &why);
     if (pages.empty() && error)
