@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -132,14 +131,12 @@ bool writePdf(const std::vector<Page>& pages, const QString& fileName, const QSt
     return false;
 }
 
-QString noPrinterMessage() { return QString::fromUtf8("Não existe nenhuma impressora instalada."); }
-
 PrintJob* startPrinting(std::vector<Page> pages, const PrinterSettings& settings, const QString& documentName,
                         QString* error)
 {
     if (!settings.hasTarget()) {
         if (error)
-            *error = noPrinterMessage();
+            *error = QString::fromUtf8("Não existe nenhuma impressora instalada.");
         return nullptr;
     }
     if (settings.pagesToPrint(int(pages.size())).empty()) {

@@ -56,7 +56,6 @@ public:
     void start();
     void cancel();
     bool running() const { return m_running; }
-    QDialog* progressWindow() const { return m_window; }
 
 signals:
     // `printed` is false when cancelled or failed; `error` says why it failed.
@@ -75,9 +74,6 @@ private:
     QProgressBar* m_bar = nullptr;
     bool m_running = false;
 };
-
-// The message for a print with nowhere to go.
-QString noPrinterMessage();
 
 // Starts a job that prints `pages` with `settings`, or returns null, with
 // the reason in `*error`, when no printer is installed and no file named, or
