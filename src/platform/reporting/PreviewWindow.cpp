@@ -13,9 +13,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -126,10 +124,14 @@ QAction* PreviewWindow::command(const char* name, const QString& text, const QSt
 
 void PreviewWindow::showComposed(std::vector<Page> pages, const QString& title, bool keepPage)
 {
-    const int page = keepPage ? m_page : 0;
+    showPages(std::move(pages), title, false, keepPage ? m_page : 0);
+}
+
+void PreviewWindow::showPages(std::vector<Page> pages, const QString& title, bool loaded, int page)
+{
     m_pages = std::move(pages);
     m_title = title;
-    m_loaded = false;
+    m_loaded = loaded;
     m_page = std::clamp(page, 0, std::max(0, pageCount() - 1));
     ProgressField->setText("100%");
     updateCommands();
@@ -144,13 +146,7 @@ bool PreviewWindow::loadFile(const QString& fileName)
         tell(error);
         return false;
     }
-    m_pages = std::move(pages);
-    m_title = QFileInfo(fileName).completeBaseName();
-    m_loaded = true;
-    m_page = 0;
-    ProgressField->setText("100%");
-    updateCommands();
-    render();
+    showPages(std::move(pages), QFileInfo(fileName).completeBaseName(), true, 0);
     return true;
 }
 
@@ -215,10 +211,8 @@ void PreviewWindow::render()
 void PreviewWindow::updateCommands()
 {
     const bool any = !m_pages.empty();
-    FirstPage->setEnabled(any);
-    PreviousPage->setEnabled(any);
-    NextPage->setEnabled(any);
-    LastPage->setEnabled(any);
+    for (QAction* a : {FirstPage, PreviousPage, NextPage, LastPage})
+        a->setEnabled(any);
     PrinterSetup->setEnabled(any && !m_loaded);
     Print->setEnabled(any && !m_job);
     SaveReport->setEnabled(any);

@@ -73,6 +73,8 @@ protected:
 
 private:
     QAction* command(const char* name, const QString& text, const QString& hint, QList<QKeySequence> keys = {});
+    // Shows `pages` from page index `page` (kept within them).
+    void showPages(std::vector<Page> pages, const QString& title, bool loaded, int page);
     void render();
     void updateCommands();
     void tell(const QString& text);
