@@ -42,7 +42,6 @@ ExamSnapshot exam(int lines)
     e.weight = QString("9") + QChar::Nbsp + "500";
     e.height = "75";
     e.examDate = "10/03/2026";
-    e.hasExecutor = true;
     e.doctor = "Dra. Helena Vasconcelos";
     e.examType = "Ecocardiograma Transtorácico Pediátrico";
     QTextDocument doc;

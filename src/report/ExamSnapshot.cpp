@@ -46,7 +46,6 @@ ExamSnapshot ExamSnapshot::fromValues(const Values& v, engine::Database& db)
                                 schema::measureFormat);
     s.examDate = formatFieldValue(FieldType::Date, engine::values::coerce(FieldType::Date, v.dataExame));
     s.body = v.eco1.toString();
-    s.hasExecutor = !v.executor.isNull();
     if (const QVariant doctor = wholeNumber(v.executor); !doctor.isNull())
         s.doctor = nameByKey(db, "select NOME from medico where CODIGO = :c", doctor);
     if (const QVariant type = wholeNumber(v.modoD); !type.isNull())

@@ -20,20 +20,12 @@ struct ExamSnapshot {
     QString weight;
     QString height;
     QString examDate;
-    QString body;            // the stored report text, RTF or plain
-    bool hasExecutor = false; // the exam records a doctor
+    QString body; // the stored report text, RTF or plain
     QString doctor;
     QString examType;
 
     // The patient's name and the exam's date, for a document's title.
     QString title() const;
-
-    // The stored values the report reads.
-    struct Values {
-        QVariant nome, dnasc;                                             // the patient
-        QVariant idade, peso, altura, dataExame, eco1, executor, modoD;   // the exam
-    };
-    static ExamSnapshot fromValues(const Values& values, engine::Database& db);
 
     // The current patient and exam of the data module, as they stand now,
     // edits not yet saved included.
@@ -43,4 +35,12 @@ struct ExamSnapshot {
     // CodigoExame; "-" for none) read from the store. Throws an EngineError
     // naming what is missing.
     static ExamSnapshot fromStore(engine::Database& db, int patient, const QString& examKey);
+
+private:
+    // The stored values the report reads.
+    struct Values {
+        QVariant nome, dnasc;                                           // the patient
+        QVariant idade, peso, altura, dataExame, eco1, executor, modoD; // the exam
+    };
+    static ExamSnapshot fromValues(const Values& values, engine::Database& db);
 };

@@ -1,6 +1,5 @@
 #include "report/Rel.h"
 
-#include "platform/reporting/PreviewWindow.h"
 #include "platform/richtext/Rtf.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
@@ -128,7 +127,7 @@ TRelatorio::~TRelatorio()
 QString TRelatorio::QRDBText4Print(const QString& text) { return text + " gr."; }
 QString TRelatorio::QRDBText5Print(const QString& text) { return text + " cm"; }
 QString TRelatorio::QRDBText3Print(const QString& text) { return text + " meses"; }
-QString TRelatorio::QRLabel9Print(const ExamSnapshot& exam) { return exam.hasExecutor ? exam.doctor : QString(); }
+QString TRelatorio::QRLabel9Print(const ExamSnapshot& exam) { return exam.doctor; }
 
 Report TRelatorio::layout(const ExamSnapshot& exam, QPageLayout::Orientation orientation)
 {
