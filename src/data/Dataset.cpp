@@ -37,7 +37,7 @@ public:
             // (after Post, Cancel, Delete or Refresh): the detail reads again
             // too, so that records other programs added appear. Entering edit
             // or insert moves nothing unless the master value changes.
-            m_detail.followMaster(masterActive() && m_detail.m_master->state() == DataSetState::Browse);
+            m_detail.followMaster(m_detail.m_master->state() == DataSetState::Browse);
             break;
         case DataEvent::FieldChanged:
             if (field && field->fieldName().compare(m_detail.m_masterField, Qt::CaseInsensitive) == 0)
@@ -380,11 +380,8 @@ void Dataset::cancel()
     const bool inserting = m_state == DataSetState::Insert;
     if (inserting)
         run(beforeScroll);
-    if (inserting) {
-        m_records.erase(m_records.begin() + m_current);
-        if (m_current >= int(m_records.size()))
-            m_current = int(m_records.size()) - 1;
-    }
+    if (inserting)
+        dropCurrentRecord();
     m_buffer.clear();
     if (std::exchange(m_conflict, false))
         rereadAfterConflict();
@@ -424,9 +421,7 @@ void Dataset::remove()
         }
         throw;
     }
-    m_records.erase(m_records.begin() + m_current);
-    if (m_current >= int(m_records.size()))
-        m_current = int(m_records.size()) - 1;
+    dropCurrentRecord();
     m_buffer.clear();
     m_bof = m_eof = m_records.empty();
     if (m_state != DataSetState::Browse)
@@ -527,6 +522,12 @@ void Dataset::gotoCurrent(Dataset& other)
     if (moved)
         notify(DataEvent::Scrolled);
     run(afterScroll);
+}
+
+void Dataset::dropCurrentRecord()
+{
+    m_records.erase(m_records.begin() + m_current);
+    m_current = std::min(m_current, int(m_records.size()) - 1);
 }
 
 int Dataset::findIdentity(const QVariantList& identity) const
@@ -643,10 +644,8 @@ void Dataset::discardPendingEdit()
 {
     if (!editing())
         return;
-    if (m_state == DataSetState::Insert) {
-        m_records.erase(m_records.begin() + m_current);
-        m_current = std::min(m_current, int(m_records.size()) - 1);
-    }
+    if (m_state == DataSetState::Insert)
+        dropCurrentRecord();
     m_buffer.clear();
     setState(DataSetState::Browse);
 }

@@ -161,7 +161,8 @@ protected:
     // master's value and move to the first record.
     void followMaster(bool force);
     QVariant masterValue() const;
-    // Drops a pending edit or new record without saving and without events.
+    // Drops a pending edit or new record without saving and without running
+    // the record events.
     void discardPendingEdit();
     // checkActive, then the read that a failed one left owing.
     void prepare();
@@ -171,6 +172,9 @@ protected:
 private:
     void checkCanModify() const;
     void checkEditing() const;
+    // Takes the current record out of those held; the next one, or the last,
+    // becomes current.
+    void dropCurrentRecord();
 
     std::vector<Field*> m_fields;
     std::vector<DataSource*> m_sources;

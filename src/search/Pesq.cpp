@@ -222,7 +222,6 @@ void TFormPesqAV::BitBtn1Click()
     const auto enable = qScopeGuard([this] { BitBtn1->setEnabled(true); });
     Query* query = DataModule1->QueryPesqAv;
     query->close();
-    query->setSql(QString());
     query->setSql(searchStatement(Edit1->text()));
     query->open();
     QApplication::beep();

@@ -306,16 +306,14 @@ bool TFormT2Pesq::eventFilter(QObject* watched, QEvent* event)
     // Only the refresh button shows its hint as a pop-up tip.
     if (event->type() == QEvent::ToolTip && (watched == BitBtn1 || watched == BitBtn2))
         return true;
-    if (isEnterPress(event)) {
-        if (watched == BitBtn2)
-            BitBtn2Click();
-        else if (watched == Edit1 || watched == BitBtn1)
-            controls::runReported([this] { Edit1KeyPress(QChar('\r')); });
-        else
-            return QDialog::eventFilter(watched, event);
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
+    if (!isEnterPress(event))
+        return QDialog::eventFilter(watched, event);
+    // Watched are only the name field and the two buttons.
+    if (watched == BitBtn2)
+        BitBtn2Click();
+    else
+        controls::runReported([this] { Edit1KeyPress(QChar('\r')); });
+    return true;
 }
 
 void TFormT2Pesq::reject() { BitBtn2Click(); }
