@@ -26,10 +26,7 @@ Alias registeredAlias(const QString& name)
 {
     engine::AliasRegistry registry;
     registry.load();
-    const auto alias = registry.find(name);
-    if (!alias)
-        throw EngineError(QString("O alias '%1' não está registado (%2).").arg(name, registry.path()));
-    return *alias;
+    return registry.require(name);
 }
 
 // An alias's name as part of a file name.

@@ -7,8 +7,8 @@
 #include "platform/engine/EngineError.h"
 #include "platform/engine/StoredTable.h"
 #include "platform/reporting/Printing.h"
-#include "report/Rel.h"
 #include "platform/richtext/Rtf.h"
+#include "report/Rel.h"
 
 #include <QDir>
 #include <QFileInfo>

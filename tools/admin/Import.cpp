@@ -346,6 +346,10 @@ int importCommand(const QString& aliasName, const QString& dirPath, bool replace
     for (const TableDef& def : schema::storedTables())
         if (!db->describe(def.fileName))
             db->createTable(def);
+    // The fields the program's record sets require.
+    const engine::TableSpec recordSets[] = {schema::tablePac(), schema::tableEco(), schema::tableFrase(),
+                                            schema::tableMed(), schema::tableSS(), schema::tableTipoEx(),
+                                            schema::tableConc()};
     for (Source& s : sources) {
         const auto rows = db->query("select count(*) from " + db->driver().ident(engine::sqlTableName(s.def.fileName)));
         if (!replace && rows.rows.front().front().toLongLong() > 0)
@@ -354,8 +358,7 @@ int importCommand(const QString& aliasName, const QString& dirPath, bool replace
         for (const auto& index : s.def.indexes)
             if (index.primary)
                 s.required = index.columns;
-        for (const auto& spec : {schema::tablePac(), schema::tableEco(), schema::tableFrase(), schema::tableMed(),
-                                 schema::tableSS(), schema::tableTipoEx(), schema::tableConc()})
+        for (const engine::TableSpec& spec : recordSets)
             if (spec.fileName == s.def.fileName)
                 for (const FieldDef& f : spec.fields)
                     if (f.required)

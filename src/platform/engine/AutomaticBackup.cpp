@@ -106,16 +106,17 @@ bool AutomaticBackup::makeCopy(const QDateTime& now, QString& done)
 
     QList<QDate> days;
     for (const QString& name : QDir(dir).entryList({"velunor-*.db"}, QDir::Files))
-        if (dayOf(name).isValid())
-            days << dayOf(name);
+        if (const QDate day = dayOf(name); day.isValid())
+            days << day;
     const QList<QDate> keep = kept(days);
     QStringList removed;
     for (const QDate& day : std::as_const(days)) {
         if (keep.contains(day))
             continue;
-        if (!QFile::remove(copyFile(day)))
-            throw EngineError(QString("a cópia antiga %1 não pôde ser apagada.").arg(copyFile(day)));
-        removed << QFileInfo(copyFile(day)).fileName();
+        const QString old = copyFile(day);
+        if (!QFile::remove(old))
+            throw EngineError(QString("a cópia antiga %1 não pôde ser apagada.").arg(old));
+        removed << QFileInfo(old).fileName();
     }
     done = QString("cópia %1 gravada (%2 em %3 s)")
                .arg(QFileInfo(target).fileName(), fileSizeText(target), QString::number(took.elapsed() / 1000.0, 'f', 1));

@@ -4,6 +4,7 @@
 #include "platform/engine/SqlText.h"
 
 #include <QHash>
+#include <functional>
 
 namespace engine {
 
@@ -104,16 +105,11 @@ void Database::createTable(const TableDef& def)
 {
     const QString table = sqlTableName(def.fileName);
     auto sameName = [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; };
-    auto identList = [this](const QStringList& names) {
+    // The columns of a key (as names) or of an index (as order terms).
+    auto columnList = [this](const QStringList& names, QString (Driver::*term)(const QString&) const) {
         QStringList out;
         for (const QString& n : names)
-            out << m_driver->ident(n);
-        return out.join(", ");
-    };
-    auto orderList = [this](const QStringList& names) {
-        QStringList out;
-        for (const QString& n : names)
-            out << m_driver->orderTerm(n);
+            out << std::invoke(term, *m_driver, n);
         return out.join(", ");
     };
     const IndexDef* primary = nullptr;
@@ -130,15 +126,15 @@ void Database::createTable(const TableDef& def)
         keyInline = keyInline || (autoIncKey && m_driver->declaresAutoIncKeyInline());
     }
     if (primary && !keyInline)
-        parts << "primary key (" + identList(primary->columns) + ")";
+        parts << "primary key (" + columnList(primary->columns, &Driver::ident) + ")";
 
     m_driver->begin();
     try {
         m_driver->execute("create table " + m_driver->ident(table) + " (" + parts.join(", ") + ")", {});
         for (const IndexDef& index : def.indexes)
             if (!index.primary)
-                m_driver->execute("create index " + m_driver->ident(index.name) + " on "
-                                      + m_driver->ident(table) + " (" + orderList(index.columns) + ")",
+                m_driver->execute("create index " + m_driver->ident(index.name) + " on " + m_driver->ident(table)
+                                      + " (" + columnList(index.columns, &Driver::orderTerm) + ")",
                                   {});
         m_driver->commit();
     } catch (...) {

@@ -178,7 +178,7 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
         refuse(QString("%1 não é um directório.").arg(dir));
     if ((!readOnly && !info.isWritable()) || !info.isReadable() || !info.isExecutable())
         refuse(QString("o directório %1 não pode ser usado (sem permissão de leitura e escrita).").arg(dir));
-    m_file = QDir(dir).absoluteFilePath(kStoreFile);
+    m_file = sqliteStoreFile(dir);
     if (!create && !QFileInfo::exists(m_file))
         refuse(QString("o directório %1 não contém uma base de dados (%2).").arg(dir, kStoreFile));
 

@@ -314,7 +314,7 @@ bool Table::readFieldNames(int at)
             ++p;
         if (p >= m_headerSize || p == start)
             return false;
-        field.name = text(QByteArray(reinterpret_cast<const char*>(h + start), p - start));
+        field.name = codepages::decode(reinterpret_cast<const char*>(h + start), p - start, m_upperHalf);
         ++p;
     }
     return true;

@@ -594,9 +594,12 @@ private:
     void applyBlockFormat()
     {
         // An empty line is as tall as the font in effect where it ends.
-        if (!blockHasText_ && blockCharFormat_ != format(shown(top().ch))) {
-            blockCharFormat_ = format(shown(top().ch));
-            cursor_.setBlockCharFormat(blockCharFormat_);
+        if (!blockHasText_) {
+            const QTextCharFormat& now = format(shown(top().ch));
+            if (blockCharFormat_ != now) {
+                blockCharFormat_ = now;
+                cursor_.setBlockCharFormat(now);
+            }
         }
         const Qt::Alignment a = top().align;
         if (a == Qt::AlignLeft)
