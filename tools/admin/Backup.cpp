@@ -124,9 +124,7 @@ int restorePostgres(const Alias& alias, const QString& file, Io io)
         const auto others = db->query("select count(*) from pg_stat_activity where datname = current_database() "
                                       "and application_name = 'velunor' and pid <> pg_backend_pid()");
         if (others.rows.front().front().toInt() > 0)
-            throw EngineError(QString("A base de dados %1 está a ser usada por outro programa (um Velunor aberto?): "
-                                      "feche-o e tente de novo. Nada foi alterado.")
-                                  .arg(db->driver().describeTarget()));
+            throw EngineError(engine::storeInUseText(db->driver().describeTarget()));
     }
     // The replaced tables are kept beside the copy that replaces them.
     const QString aside = QFileInfo(file).dir().filePath(QString("%1-antes-de-repor-%2.dump").arg(fileSafe(alias.name), now()));

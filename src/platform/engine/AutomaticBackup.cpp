@@ -33,18 +33,8 @@ QDate dayOf(const QString& name)
 
 QString stamp(const QDateTime& at) { return at.toString("yyyy-MM-dd HH:mm:ss"); }
 
-} // namespace
-
-AutomaticBackup::AutomaticBackup(const QString& storeDirectory) : m_dir(QDir(storeDirectory).absolutePath()) {}
-
-QString AutomaticBackup::copyFile(const QDate& day) const
-{
-    return copiesDirectory() + "/velunor-" + day.toString(Qt::ISODate) + ".db";
-}
-
-bool AutomaticBackup::due(const QDate& today) const { return !QFileInfo::exists(copyFile(today)); }
-
-QList<QDate> AutomaticBackup::kept(QList<QDate> days)
+// Which of the days with a copy keep theirs.
+QList<QDate> kept(QList<QDate> days)
 {
     std::sort(days.begin(), days.end(), std::greater<>());
     days.erase(std::unique(days.begin(), days.end()), days.end());
@@ -64,6 +54,17 @@ QList<QDate> AutomaticBackup::kept(QList<QDate> days)
     std::sort(keep.begin(), keep.end());
     return keep;
 }
+
+} // namespace
+
+AutomaticBackup::AutomaticBackup(const QString& storeDirectory) : m_dir(QDir(storeDirectory).absolutePath()) {}
+
+QString AutomaticBackup::copyFile(const QDate& day) const
+{
+    return copiesDirectory() + "/velunor-" + day.toString(Qt::ISODate) + ".db";
+}
+
+bool AutomaticBackup::due(const QDate& today) const { return !QFileInfo::exists(copyFile(today)); }
 
 bool AutomaticBackup::run(const QDateTime& now)
 {

@@ -37,9 +37,6 @@ public:
     // afterwards, and when the last copy succeeded.
     QString takeFailure();
 
-    // Which of the days with a copy keep theirs.
-    static QList<QDate> kept(QList<QDate> days);
-
 private:
     bool makeCopy(const QDateTime& now, QString& done);
     void log(const QDateTime& now, const QString& text) const;

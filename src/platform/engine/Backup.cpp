@@ -1,5 +1,6 @@
 #include "platform/engine/Backup.h"
 
+#include "platform/engine/Driver.h"
 #include "platform/engine/EngineError.h"
 
 #include <QFile>
@@ -25,7 +26,7 @@ public:
             sqlite3_close(m_db);
             fail(why);
         }
-        sqlite3_busy_timeout(m_db, 5000);
+        sqlite3_busy_timeout(m_db, kSqliteBusyTimeoutMs);
     }
     ~SqliteFile() { sqlite3_close_v2(m_db); }
     SqliteFile(const SqliteFile&) = delete;
@@ -145,11 +146,16 @@ void copySqliteFile(const QString& from, const QString& to)
     finish(part, to);
 }
 
+QString storeInUseText(const QString& target)
+{
+    return QString("A base de dados %1 está a ser usada por outro programa (um Velunor aberto?): "
+                   "feche-o e tente de novo. Nada foi alterado.")
+        .arg(target);
+}
+
 void replaceSqliteFile(const QString& store, const QString& replacement, const QString& aside)
 {
-    const QString inUse = QString("A base de dados %1 está a ser usada por outro programa (um Velunor aberto?): "
-                                  "feche-o e tente de novo. Nada foi alterado.")
-                              .arg(store);
+    const QString inUse = storeInUseText(store);
     if (QFileInfo::exists(store)) {
         {
             SqliteFile live(store, SQLITE_OPEN_READWRITE);

@@ -31,6 +31,9 @@ QStringList postgresDumpTables(const QString& file);
 // all of it or nothing.
 void restorePostgres(const Alias& alias, const QString& file);
 
+// What a restore says when another program has the store `target` open.
+QString storeInUseText(const QString& target);
+
 // The size of a copy's file for messages: "420 kB", "203.4 MB".
 QString fileSizeText(const QString& file);
 

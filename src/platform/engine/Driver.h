@@ -85,5 +85,7 @@ std::unique_ptr<Driver> openDriver(const Alias& alias, const QString& connection
 
 // The database file of the SQLite store kept in `directory`.
 QString sqliteStoreFile(const QString& directory);
+// How long a connection to an SQLite store waits for another program's lock.
+constexpr int kSqliteBusyTimeoutMs = 5000;
 
 } // namespace engine

@@ -17,8 +17,6 @@ namespace engine {
 namespace {
 
 const char* const kStoreFile = "velunor.db";
-// How long, in milliseconds, a statement waits while another program holds the file.
-const int kBusyTimeout = 5000;
 
 void appendUtf8(std::string& out, char32_t cp)
 {
@@ -142,7 +140,7 @@ public:
     bool readOnly() const override { return sqlite3_db_readonly(m_db, "main") == 1; }
     void setLockWait(int milliseconds) override
     {
-        sqlite3_busy_timeout(m_db, milliseconds < 0 ? kBusyTimeout : milliseconds);
+        sqlite3_busy_timeout(m_db, milliseconds < 0 ? kSqliteBusyTimeoutMs : milliseconds);
     }
 
 private:
@@ -184,7 +182,7 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
 
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_connection);
     db.setDatabaseName(m_file);
-    QString options = QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeout);
+    QString options = QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs);
     if (readOnly) {
         options += ";QSQLITE_OPEN_READONLY";
         // Reading a store in WAL mode makes SQLite create -wal and -shm files
