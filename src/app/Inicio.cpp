@@ -1,5 +1,6 @@
 #include "app/Inicio.h"
 
+#include "platform/ui/Colours.h"
 #include "platform/ui/Fonts.h"
 
 #include <QFrame>
@@ -50,11 +51,7 @@ TFormInicio::TFormInicio(QWidget* parent)
     panel->setGeometry(rect());
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setLineWidth(2);
-    panel->setAutoFillBackground(true);
-    QPalette p = panel->palette();
-    p.setColor(QPalette::Window, Qt::white);
-    p.setColor(QPalette::WindowText, Qt::gray);
-    panel->setPalette(p);
+    fillBackground(panel, Qt::white, Qt::gray);
     panel->setFont(uiFont(11));
 
     picture(panel, "Image2", ":/assets/logo.png", QRect(8, 8, 120, 93));

@@ -1,6 +1,7 @@
 #include "app/acerca.h"
 
 #include "app/Main.h"
+#include "platform/ui/Colours.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/Placement.h"
 
@@ -63,10 +64,7 @@ TFormAcerca::TFormAcerca(QWidget* parent)
     setFixedSize(319, 247);
     setModal(false);
     setAttribute(Qt::WA_DeleteOnClose);
-    setAutoFillBackground(true);
-    QPalette silver = palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(silver);
+    fillBackground(this, QColor(192, 192, 192));
 
     // The picture is a little larger than the window and is cut at its edges.
     Image2 = new QLabel(this);

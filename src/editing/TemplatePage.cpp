@@ -6,6 +6,7 @@
 #include "app/Main.h"
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBMemo.h"
+#include "platform/ui/Colours.h"
 #include "platform/ui/Fonts.h"
 
 #include <QFrame>
@@ -65,11 +66,7 @@ void TMainForm::buildTemplatePage(QWidget* page)
     QLabel* title = label(page, "Label2", QString::fromUtf8("modelos de relatório"), QRect(398, 24, 238, 14),
                           uiFont(11, true));
     title->setAlignment(Qt::AlignCenter);
-    title->setAutoFillBackground(true);
-    QPalette silver = title->palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    silver.setColor(QPalette::WindowText, Qt::black);
-    title->setPalette(silver);
+    fillBackground(title, QColor(192, 192, 192), Qt::black);
 
     // The buttons act on exam types but carry the exam navigator's hints.
     DBNavigator3 = new DBNavigator(page);

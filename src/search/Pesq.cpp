@@ -4,6 +4,7 @@
 #include "data/DM.h"
 #include "data/controls/ControlSupport.h"
 #include "data/controls/DBGrid.h"
+#include "platform/ui/Colours.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/Placement.h"
@@ -118,10 +119,7 @@ TFormPesqAV::TFormPesqAV(QWidget* parent)
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
     Panel1->setGeometry(0, 0, 437, 112);
-    Panel1->setAutoFillBackground(true);
-    QPalette white = Panel1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    Panel1->setPalette(white);
+    fillBackground(Panel1, Qt::white);
 
     Label2 = new QLabel("Palavra / Frase a Pesquisar...", Panel1);
     Label2->setObjectName("Label2");
@@ -150,11 +148,7 @@ TFormPesqAV::TFormPesqAV(QWidget* parent)
     Label1->setObjectName("Label1");
     Label1->setGeometry(0, 112, 437, 17);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Label1->setAutoFillBackground(true);
-    QPalette strip = Label1->palette();
-    strip.setColor(QPalette::Window, QColor(128, 128, 128));
-    strip.setColor(QPalette::WindowText, Qt::white);
-    Label1->setPalette(strip);
+    fillBackground(Label1, QColor(128, 128, 128), Qt::white);
 
     DBGrid1 = new DBGrid(this);
     DBGrid1->setObjectName("DBGrid1");
