@@ -213,9 +213,13 @@ std::vector<Page> decodePages(const QByteArray& data, QString* error)
     };
     if (data.size() < qsizetype(sizeof kSignature) || std::memcmp(data.constData(), kSignature, sizeof kSignature))
         return refuse(kNotPages);
-    if (data.size() < kHeaderSize + kChecksumSize)
+    // The checksum comes before the version: every version ends with it, so
+    // that damage in the version's bytes reads as damage, not as a newer format.
+    const QByteArrayView whole(data);
+    if (data.size() < kHeaderSize + kChecksumSize ||
+        checksum(whole.first(data.size() - kChecksumSize)) != whole.last(kChecksumSize))
         return refuse(kDamaged);
-    Reader header(QByteArrayView(data).sliced(sizeof kSignature, kHeaderSize - qsizetype(sizeof kSignature)));
+    Reader header(whole.sliced(sizeof kSignature, kHeaderSize - qsizetype(sizeof kSignature)));
     const quint16 version = header.number<quint16>();
     if (version > kPageFileVersion)
         return refuse(QString::fromUtf8("o relatório foi gravado num formato mais recente (versão %1), "
@@ -226,11 +230,8 @@ std::vector<Page> decodePages(const QByteArray& data, QString* error)
     const double width = header.real();
     const double height = header.real();
     const quint64 bodySize = header.number<quint64>();
-    const QByteArrayView whole(data);
     if (!header.ok() || version == 0 || bodySize != quint64(data.size() - kHeaderSize - kChecksumSize) ||
-        checksum(whole.first(data.size() - kChecksumSize)) != whole.last(kChecksumSize))
-        return refuse(kDamaged);
-    if (pageCount == 0 || pageCount > kMaxPages || width < 1 || height < 1)
+        pageCount == 0 || pageCount > kMaxPages || width < 1 || height < 1)
         return refuse(kDamaged);
 
     Reader body(whole.sliced(kHeaderSize, qsizetype(bodySize)));

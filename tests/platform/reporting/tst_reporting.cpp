@@ -175,6 +175,8 @@ private slots:
                                    << QString::fromUtf8("não é um relatório gravado");
         QTest::newRow("empty") << QByteArray() << QString::fromUtf8("não é um relatório gravado");
         QTest::newRow("newer format") << newer << QString::fromUtf8("formato mais recente (versão 2)");
+        // Damage right after the signature, in the version's bytes too.
+        QTest::newRow("noise") << good.left(8) + QByteArray(5000, '\x22') << damaged;
     }
 
     void damagedForeignOrNewerFilesAreRefusedWhole()
