@@ -186,7 +186,7 @@ private slots:
 
         // The zoom opens to the page's width; the three exclude one another.
         const QWidget* viewport = p->findChild<QScrollArea*>("PageView")->viewport();
-        const QLabel* image = p->findChild<QLabel*>("PageImage");
+        const QWidget* image = p->findChild<QWidget*>("PageImage");
         QVERIFY(p->ZoomToWidth->isChecked());
         QVERIFY(std::abs(image->width() - viewport->width()) <= 2);
         p->ZoomToFit->trigger();

@@ -79,6 +79,22 @@ void PageItem::translate(const QPointF& by)
     }
 }
 
+bool withinLimits(const Page& page)
+{
+    if (page.sizeMm.width() > PageLimits::sideMm || page.sizeMm.height() > PageLimits::sideMm ||
+        qsizetype(page.items.size()) > PageLimits::marks)
+        return false;
+    qsizetype characters = 0;
+    for (const PageItem& item : page.items) {
+        if (item.kind != PageItem::Kind::Text)
+            continue;
+        if (item.text.size() > PageLimits::runLength)
+            return false;
+        characters += item.text.size();
+    }
+    return characters <= PageLimits::characters;
+}
+
 void paintPage(const Page& page, QPainter& painter, double unitsPerMm)
 {
     QPaintDevice* device = painter.device();

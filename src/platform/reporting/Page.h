@@ -60,6 +60,24 @@ struct Page {
     bool operator==(const Page&) const = default;
 };
 
+// What one page may hold. The fullest page of a 20-page exam report holds
+// 116 marks and 3 489 characters of text, its longest run 79 characters; a
+// page written all in 6-point type would hold some 17 000 characters. The
+// bounds are far above that, and a page beyond them is damage: every repaint
+// of the preview draws the whole page, and its time grows with the marks and
+// the characters (1.4 million marks take over a second). No paper a
+// practice's printer takes has a side of 2 m (A0 is 841 x 1189 mm). A new
+// kind of mark adds its bound here and its count to `withinLimits`.
+struct PageLimits {
+    static constexpr double sideMm = 2000;
+    static constexpr qsizetype marks = 10'000; // of every kind together
+    static constexpr qsizetype characters = 50'000; // of all the page's texts
+    static constexpr qsizetype runLength = 5'000; // of one text
+};
+
+// Whether `page` keeps within PageLimits.
+bool withinLimits(const Page& page);
+
 // Draws `page` with its top-left corner at the painter's origin, `unitsPerMm`
 // painter units to the millimetre (0: the device's own resolution). The
 // painter is left as it was found.

@@ -19,6 +19,7 @@ constexpr qsizetype kChecksumSize = 32;
 constexpr double kMaxLength = 10000; // mm
 constexpr double kMaxPoints = 2000;
 constexpr quint32 kMaxPages = 100000;
+constexpr quint32 kMaxFamilyBytes = 1000; // a family is named in a few dozen characters
 // Far more than any report's pages take; a bigger file is not one of ours.
 constexpr qint64 kMaxFileSize = 256 * 1024 * 1024;
 
@@ -87,10 +88,11 @@ public:
         const QPointF a = point();
         return {a, point()};
     }
-    QString text()
+    // A text of at most `maxBytes` bytes.
+    QString text(quint32 maxBytes)
     {
         const quint32 size = number<quint32>();
-        if (!m_ok || size > quint32(m_data.size() - m_pos)) {
+        if (!m_ok || size > maxBytes || size > quint32(m_data.size() - m_pos)) {
             fail();
             return {};
         }
@@ -160,14 +162,15 @@ PageItem readItem(Reader& r)
     case quint8(PageItem::Kind::Text): {
         const QPointF origin = r.point();
         FontSpec font;
-        font.family = r.text();
+        font.family = r.text(kMaxFamilyBytes);
         font.points = r.real();
         font.weight = r.number<quint16>();
         const quint8 flags = r.number<quint8>();
         font.italic = flags & Italic;
         font.underline = flags & Underline;
         font.strikeOut = flags & StrikeOut;
-        const QString text = r.text();
+        // UTF-8 takes at most 3 bytes for a character of a QString.
+        const QString text = r.text(3 * PageLimits::runLength);
         const QRectF clip = (flags & Clipped) ? r.rect() : QRectF();
         if (font.points <= 0 || font.points > kMaxPoints || font.weight < 1 || font.weight > 1000 || flags > 15)
             r.fail();
@@ -239,8 +242,12 @@ std::vector<Page> decodePages(const QByteArray& data, QString* error)
     for (quint32 p = 0; p < pageCount && body.ok(); ++p) {
         Page page{QSizeF(width, height), {}};
         const quint32 count = body.number<quint32>();
+        if (count > PageLimits::marks)
+            body.fail();
         for (quint32 i = 0; i < count && body.ok(); ++i)
             page.items.push_back(readItem(body));
+        if (!withinLimits(page)) // a page too big for paper, or holding too much
+            body.fail();
         pages.push_back(std::move(page));
     }
     if (!body.ok() || !body.atEnd())

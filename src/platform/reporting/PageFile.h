@@ -7,8 +7,9 @@
 
 // Composed pages saved to a file and read back ("QRP" files). A file holds a
 // header (signature, format version, page count, page size), the pages, and
-// a SHA-256 checksum of all that: a file that is damaged, cut short, of
-// another kind or of a newer format is refused whole.
+// a SHA-256 checksum of all that, last in every version of the format. A
+// file that is damaged, cut short, of another kind or of a newer format is
+// refused whole, and so is one whose pages exceed PageLimits.
 namespace reporting {
 
 inline constexpr int kPageFileVersion = 1;

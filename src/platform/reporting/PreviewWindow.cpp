@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -25,8 +26,51 @@ const QString kSavedFilter = "QRP files (*.QRP *.qrp)";
 const QString kPdfFilter = "PDF (*.pdf)";
 // Grey around the page, as on a desk.
 constexpr int kPageMargin = 8;
+// The longest side of the shown page, in pixels: widget geometry stays far
+// inside what the window system handles however thin the page.
+constexpr double kMaxImageSide = 32000;
 
 } // namespace
+
+// The shown page at the preview's scale with the grey margin around it. It
+// paints only the part that the scroll area exposes, so that its memory does
+// not grow with the page's size or the zoom.
+class PageImage : public QWidget {
+public:
+    PageImage()
+    {
+        setObjectName("PageImage");
+        setAttribute(Qt::WA_OpaquePaintEvent); // lets the scroll area move what it already shows
+    }
+
+    void setPage(const Page* page, double scale)
+    {
+        m_page = page;
+        m_scale = scale;
+        m_paper = page ? QRect(QPoint(kPageMargin, kPageMargin), (page->sizeMm * scale).toSize()) : QRect();
+        resize(m_paper.size().grownBy(QMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin)));
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), palette().dark());
+        const QRect shown = event->rect() & m_paper;
+        if (!m_page || shown.isEmpty())
+            return;
+        painter.fillRect(shown, Qt::white);
+        painter.setClipRect(shown);
+        painter.translate(m_paper.topLeft());
+        paintPage(*m_page, painter, m_scale);
+    }
+
+private:
+    const Page* m_page = nullptr;
+    double m_scale = 1;
+    QRect m_paper;
+};
 
 PreviewWindow::PreviewWindow(PrinterSettings* settings, QWidget* parent) : QMainWindow(parent), m_settings(settings)
 {
@@ -93,9 +137,7 @@ PreviewWindow::PreviewWindow(PrinterSettings* settings, QWidget* parent) : QMain
     m_view->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_view->setBackgroundRole(QPalette::Dark);
     m_view->viewport()->installEventFilter(this);
-    m_image = new QLabel;
-    m_image->setObjectName("PageImage");
-    m_image->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+    m_image = new PageImage;
     m_view->setWidget(m_image);
     m_view->setWidgetResizable(false);
     setCentralWidget(m_view);
@@ -186,7 +228,7 @@ bool PreviewWindow::eventFilter(QObject* watched, QEvent* event)
 void PreviewWindow::render()
 {
     if (m_pages.empty()) {
-        m_image->clear();
+        m_image->setPage(nullptr, m_scale);
         return;
     }
     const Page& page = m_pages[size_t(m_page)];
@@ -198,14 +240,9 @@ void PreviewWindow::render()
         m_scale = std::min(room.width() / page.sizeMm.width(), room.height() / page.sizeMm.height());
         break;
     }
-    m_scale = std::max(m_scale, 0.5);
-    QImage image((page.sizeMm * m_scale).toSize(), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paintPage(page, painter, m_scale);
-    painter.end();
-    m_image->setPixmap(QPixmap::fromImage(image));
-    m_image->adjustSize();
+    const double longest = std::max(page.sizeMm.width(), page.sizeMm.height());
+    m_scale = std::min(std::max(m_scale, 0.5), kMaxImageSide / longest);
+    m_image->setPage(&page, m_scale);
 }
 
 void PreviewWindow::updateCommands()

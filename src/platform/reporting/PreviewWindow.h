@@ -13,6 +13,8 @@ class QScrollArea;
 
 namespace reporting {
 
+class PageImage;
+
 // The "Print Preview" window: one page of a composed or loaded report at a
 // time, with the zoom, page, printer set-up, print, save and load commands
 // (hints as tool tips) and the keys Esc, Page Up/Down, Home/End and
@@ -91,7 +93,7 @@ private:
     Zoom m_zoom = Zoom::ToWidth;
     double m_scale = 1;
     QScrollArea* m_view;
-    QLabel* m_image;
+    PageImage* m_image;
     QPointer<PrintJob> m_job;
 };
 

@@ -2,13 +2,17 @@
 
 #include "platform/reporting/Layout.h"
 #include "platform/reporting/PageFile.h"
+#include "platform/reporting/PreviewWindow.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <sys/resource.h>
 
 using namespace reporting;
 
@@ -66,6 +70,26 @@ Placed find(const std::vector<Page>& pages, const QString& text)
                 return {int(p) + 1, item.origin};
     return {};
 }
+
+// Lowers the address space the process may take to what it holds now plus
+// `room` bytes, until destroyed.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(qint64 room)
+    {
+        getrlimit(RLIMIT_AS, &m_saved);
+        QFile status("/proc/self/statm");
+        status.open(QIODevice::ReadOnly);
+        const qint64 held = status.readAll().split(' ').value(0).toLongLong() * getpagesize();
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = rlim_t(held + room);
+        setrlimit(RLIMIT_AS, &lowered);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
 
 int textCount(const std::vector<Page>& pages)
 {
@@ -177,6 +201,25 @@ private slots:
         QTest::newRow("newer format") << newer << QString::fromUtf8("formato mais recente (versão 2)");
         // Damage right after the signature, in the version's bytes too.
         QTest::newRow("noise") << good.left(8) + QByteArray(5000, '\x22') << damaged;
+
+        // Pages beyond what paper takes, or holding more than a page may.
+        const QSizeF a4(210, 297);
+        const PageItem dot = PageItem::fill(QRectF(10, 10, 1, 1), Qt::black);
+        auto run = [](qsizetype length) {
+            return PageItem::textRun(QPointF(10, 20), FontSpec::of(face(10)), Qt::black, QString(length, 'x'));
+        };
+        const struct {
+            const char* name;
+            Page page;
+        } tooMuch[] = {
+            {"a page longer than 2 m", {QSizeF(210, PageLimits::sideMm + 1), {dot}}},
+            {"too many marks", {a4, std::vector<PageItem>(PageLimits::marks + 1, dot)}},
+            {"too long a run", {a4, {run(PageLimits::runLength + 1)}}},
+            {"too much text", {a4, std::vector<PageItem>(PageLimits::characters / PageLimits::runLength + 1,
+                                                         run(PageLimits::runLength))}},
+        };
+        for (const auto& [name, page] : tooMuch)
+            QTest::newRow(name) << encodePages({page, Page{a4, {dot}}}) << damaged;
     }
 
     void damagedForeignOrNewerFilesAreRefusedWhole()
@@ -193,6 +236,39 @@ private slots:
         QVERIFY2(error.contains(message) && error.contains("x.QRP"), qPrintable(error));
         QVERIFY(loadPages(dir.filePath("missing.QRP"), &error).empty());
         QCOMPARE(error, QString("File does not exist"));
+    }
+
+    // The largest page, holding as many marks as a page may, at 100 %: it
+    // loads, and shows although memory could not hold its whole picture
+    // (7 559 pixels a side).
+    void theLargestPageShowsAt100PercentInLittleMemory()
+    {
+        const double side = PageLimits::sideMm;
+        Page page{QSizeF(side, side), {}};
+        page.items.push_back(PageItem::fill(QRectF(0, 0, 50, 50), Qt::black));
+        page.items.push_back(PageItem::fill(QRectF(side - 50, side - 50, 50, 50), Qt::black));
+        page.items.resize(PageLimits::marks, PageItem::rule(QLineF(100, 100, 1900, 1900), 0.2, Qt::gray));
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY2(savePages(dir.filePath("large.QRP"), {page}, &error), qPrintable(error));
+        PrinterSettings settings;
+        PreviewWindow preview(&settings);
+        preview.resize(800, 600);
+        QVERIFY(preview.loadFile(dir.filePath("large.QRP")));
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+
+        auto* view = preview.findChild<QScrollArea*>("PageView");
+        const AddressSpaceLimit limit(150 << 20);
+        preview.setZoom(PreviewWindow::Zoom::Actual);
+        QCOMPARE(preview.scale(), preview.logicalDpiX() / 25.4);
+        const QSize room = view->viewport()->size();
+        // The black squares at the page's top-left and bottom-right corners.
+        QCOMPARE(view->viewport()->grab().toImage().pixelColor(100, 100), QColor(Qt::black));
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+        QCOMPARE(view->viewport()->grab().toImage().pixelColor(room.width() - 100, room.height() - 100),
+                 QColor(Qt::black));
     }
 };
 
