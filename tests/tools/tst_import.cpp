@@ -170,6 +170,23 @@ private slots:
         QVERIFY2(run.err.contains("BDDID.DB: o tamanho do ficheiro (5000 bytes)"), qPrintable(run.err));
         QVERIFY(run.err.contains("Falta a tabela Medico.DB em"));
         QCOMPARE(count("bddid"), 0);
+
+        // A chain that stops short of the blocks the header counts, with the
+        // record count of the blocks it still has: 89 of the 94 patients.
+        dir = copyOfOldTables();
+        QFile patients(dir->filePath("BDDID.DB"));
+        QVERIFY(patients.open(QIODevice::ReadWrite));
+        patients.seek(6);
+        patients.write(QByteArray("\x59", 1));
+        patients.seek(0x800 + 0x4000); // block 2 (16 KiB blocks after a 2 KiB header), which leads to block 4
+        patients.write(QByteArray(2, 0));
+        patients.close();
+        run = runAdmin({"import", "Dorvica2", dir->path()});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains("BDDID.DB: o cabeçalho indica 4 blocos em uso, mas a cadeia de blocos passa por 3;"),
+                 qPrintable(run.err));
+        QVERIFY(!run.out.contains(QString::fromUtf8("Importação concluída")));
+        QCOMPARE(count("bddid"), 0);
     }
 };
 

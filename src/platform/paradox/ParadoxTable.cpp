@@ -19,6 +19,8 @@ constexpr int kHeaderSize = 0x02;
 constexpr int kFileType = 0x04;
 constexpr int kBlockSizeKb = 0x05;
 constexpr int kRecordCount = 0x06;
+// Blocks in the chain; the file may hold more, emptied ones kept for reuse.
+constexpr int kUsedBlocks = 0x0A;
 constexpr int kFileBlocks = 0x0C;
 constexpr int kFirstBlock = 0x0E;
 constexpr int kFieldCount = 0x21;
@@ -258,6 +260,7 @@ void Table::readHeader()
                  .arg(u16(h + kFileBlocks))
                  .arg(m_blockCount));
     m_recordCount = int(u32(h + kRecordCount));
+    m_usedBlocks = int(u16(h + kUsedBlocks));
     m_firstBlock = int(u16(h + kFirstBlock));
 
     m_codePage = newHeader ? int(u16(h + kCodePage)) : 0;
@@ -353,6 +356,7 @@ void Table::enterBlock(int number)
     if (m_visited[number])
         fail(QString("a cadeia de blocos volta ao bloco %1.").arg(number));
     m_visited[number] = true;
+    ++m_blocksReached;
     m_block = number;
     const unsigned char* b = m_data->data + m_headerSize + qint64(number - 1) * m_blockSize;
     const int lastRecord = qint16(u16(b + 4));
@@ -386,6 +390,11 @@ bool Table::next()
             enterBlock(following);
     }
     m_record = nullptr;
+    if (m_blocksReached != m_usedBlocks)
+        fail(QString("o cabeçalho indica %1 blocos em uso, mas a cadeia de blocos passa por %2; o ficheiro está "
+                     "danificado.")
+                 .arg(m_usedBlocks)
+                 .arg(m_blocksReached));
     if (m_position != m_recordCount)
         fail(QString("o cabeçalho indica %1 registos, mas a cadeia de blocos tem %2; o ficheiro está danificado.")
                  .arg(m_recordCount)

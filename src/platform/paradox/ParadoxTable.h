@@ -80,7 +80,7 @@ public:
 
     // Moves to the next record in the order of the block chain, from the
     // first; false after the last. Throws Error when the chain is damaged or
-    // holds another number of records than the header says.
+    // holds another number of blocks or records than the header says.
     bool next();
     // The current record's position in chain order, from 1.
     int position() const { return m_position; }
@@ -119,11 +119,13 @@ private:
     int m_blockCount = 0;
     int m_firstBlock = 0;
     int m_recordCount = 0;
+    int m_usedBlocks = 0;
     const char16_t* m_upperHalf = nullptr;
 
     // Where reading stands.
     std::vector<bool> m_visited;
     int m_block = 0;
+    int m_blocksReached = 0;
     int m_inBlock = 0;
     int m_recordsInBlock = 0;
     int m_position = 0;

@@ -47,7 +47,8 @@ QByteArray oldTable()
     t[0x04] = 2;         // a table without key
     t[0x05] = 1;         // 1 KiB blocks
     put16(0x06, 3);      // records
-    put16(0x0C, 2);      // blocks
+    put16(0x0A, 2);      // blocks in use
+    put16(0x0C, 2);      // blocks in the file
     put16(0x0E, 1);      // first block
     put16(0x21, 2);      // fields
     t[0x39] = 3;         // version 3.0
@@ -206,6 +207,11 @@ private slots:
                                     << "medico.DB: a cadeia de blocos volta ao bloco 1.";
         QTest::newRow("count") << "medico.DB" << patched(doctors, 6, "\x05") << QByteArray()
                                << "medico.DB: o cabeçalho indica 5 registos, mas a cadeia de blocos tem 4";
+        // The chain 1, 3, 2, 4 stops at block 2 (16 KiB blocks after a 2 KiB
+        // header), and the record count is that of the blocks it still has.
+        const QByteArray shortChain = patched(patched(fileBytes("BDDID.DB"), 0x800 + 0x4000, QByteArray(2, 0)), 6, "\x59");
+        QTest::newRow("chain short") << "BDDID.DB" << shortChain << fileBytes("BDDID.MB")
+                                     << "BDDID.DB: o cabeçalho indica 4 blocos em uso, mas a cadeia de blocos passa por 3;";
         // Record 3's report lives in a block of its own, which the cut .MB lacks.
         QTest::newRow("memo past end") << "eco.db" << exams << memos.left(8192)
                                        << "eco.db, registo 3, campo Eco1: o memo aponta para fora do ficheiro eco.MB.";
