@@ -209,9 +209,9 @@ private slots:
                                << "medico.DB: o cabeçalho indica 5 registos, mas a cadeia de blocos tem 4";
         // The chain 1, 3, 2, 4 stops at block 2 (16 KiB blocks after a 2 KiB
         // header), and the record count is that of the blocks it still has.
-        const QByteArray shortChain = patched(patched(fileBytes("BDDID.DB"), 0x800 + 0x4000, QByteArray(2, 0)), 6, "\x59");
-        QTest::newRow("chain short") << "BDDID.DB" << shortChain << fileBytes("BDDID.MB")
-                                     << "BDDID.DB: o cabeçalho indica 4 blocos em uso, mas a cadeia de blocos passa por 3;";
+        const QByteArray patients = patched(fileBytes("BDDID.DB"), 0x800 + 0x4000, QByteArray(2, 0));
+        QTest::newRow("chain short") << "BDDID.DB" << patched(patients, 6, "\x59") << fileBytes("BDDID.MB")
+                                     << "BDDID.DB: o cabeçalho indica 4 blocos em uso, mas a cadeia de blocos passa por 3";
         // Record 3's report lives in a block of its own, which the cut .MB lacks.
         QTest::newRow("memo past end") << "eco.db" << exams << memos.left(8192)
                                        << "eco.db, registo 3, campo Eco1: o memo aponta para fora do ficheiro eco.MB.";
