@@ -18,6 +18,7 @@ class DBLookupComboBox;
 class DBMemo;
 class DBRichEdit;
 class Dataset;
+class MeasurementsPage;
 
 // The main window: menus, the tool bar with the patient navigator, the status
 // bar with the hint display and the left-tabbed pages "Pacientes" (the patient
@@ -79,6 +80,7 @@ public:
     DBNavigator* DBNavigator2;
     QTabWidget* PageControl2;
     QWidget* TabSheet7;
+    MeasurementsPage* TabSheetMedicoes; // "Medições", beside the report
 
     // --- the report editor ---
     QToolBar* ToolBar2;

@@ -222,8 +222,8 @@ NormalOrWhy normalFor(Reference reference, const Site& site, const Body& body, c
 {
     const QString code = QString::fromLatin1(site.code);
     if (!covers(reference, code))
-        return {std::nullopt, QString::fromUtf8("O %1 não tem valores para %2 (%3).")
-                                  .arg(referenceName(reference), site.label().toLower(), code)};
+        return {std::nullopt, QString::fromUtf8("O %1 não tem valores para «%2» (%3).")
+                                  .arg(referenceName(reference), site.label(), code)};
     Normal normal;
     normal.reference = reference;
     if (reference == Reference::Schneider2005) {

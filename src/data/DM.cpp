@@ -41,6 +41,9 @@ TDataModule1::~TDataModule1()
                        static_cast<Dataset*>(TableTipoEx), static_cast<Dataset*>(TableSS), static_cast<Dataset*>(TableMed),
                        static_cast<Dataset*>(TableFrase), static_cast<Dataset*>(TableEco), static_cast<Dataset*>(TablePac)})
         d->close();
+    // Before the exam table and its data source it follows go.
+    delete Measurements;
+    Measurements = nullptr;
     Database2->close();
     if (DataModule1 == this)
         DataModule1 = nullptr;
@@ -77,6 +80,7 @@ void TDataModule1::createObjects()
 
     TableEco->setMaster(DataSourcePac, "NF", "CodigoPaciente");
     attachExamRules();
+    Measurements = new ExamMeasurements(TableEco, DataSourceEco, kDatabaseName, this);
 
     TablePacCODIGO = TablePac->fieldByName("NF");
     TablePacNOME = TablePac->fieldByName("NOME");
@@ -109,28 +113,43 @@ void TDataModule1::DataModule1Create()
     // Stale lock-control files of an earlier run; whether they go is not checked.
     QFile::remove("Paradox.lck");
     QFile::remove("Pdoxusrs.lck");
-    upgradeExamTable();
+    upgradeStore();
+    Measurements->open();
     for (Table* table : {TablePac, TableSS, TableEco, TableFrase, TableMed})
         OpenGuarded(table);
     // The standard conclusions are opened like the other tables.
     OpenGuarded(TableConc);
 }
 
-void TDataModule1::upgradeExamTable()
+void TDataModule1::upgradeStore()
 {
-    // Adding the column needs the exam table to itself: while another
-    // workstation has it open the statement would wait for it. So it runs
-    // only when the column is missing, and waits briefly.
+    // Changing the store needs the exam table (or the whole SQLite file) to
+    // itself: while another workstation is writing, a statement would wait
+    // for it. So each change runs only when it is missing, and waits briefly;
+    // one that fails is tried again at the next start.
     engine::Database& database = databaseNamed(kDatabaseName);
+    std::vector<engine::TableDef> missing;
+    bool addTechnician = false;
     try {
         const std::optional<engine::TableInfo> eco = database.describe("eco.DB");
-        if (!eco || eco->column("tecnico"))
+        addTechnician = eco && !eco->column("tecnico");
+        for (const engine::TableDef& def : schema::addedTables())
+            if (!database.describe(def.fileName))
+                missing.push_back(def);
+        if (!addTechnician && missing.empty())
             return;
         database.driver().setLockWait(kUpgradeLockWait);
     } catch (const engine::EngineError&) {
         return; // as quiet as the upgrade itself
     }
-    RunSqlQuietly("alter table eco add tecnico integer");
+    if (addTechnician)
+        RunSqlQuietly("alter table eco add tecnico integer");
+    for (const engine::TableDef& def : missing) {
+        try {
+            database.createTable(def);
+        } catch (const engine::EngineError&) {
+        }
+    }
     try {
         database.driver().setLockWait(-1);
     } catch (const engine::EngineError&) {

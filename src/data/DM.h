@@ -2,6 +2,7 @@
 
 #include "data/Connection.h"
 #include "data/DataSource.h"
+#include "data/ExamMeasurements.h"
 #include "data/Query.h"
 #include "data/Table.h"
 
@@ -46,6 +47,9 @@ public:
     DataSource* DataSourcePesqAV;
     DataSource* DataSourceConc;
 
+    // The current exam's measurements, saved and deleted with the exam.
+    ExamMeasurements* Measurements;
+
     Field* TablePacCODIGO; // the patient's NF
     Field* TablePacNOME;
     Field* TablePacDNASC;
@@ -69,7 +73,8 @@ public:
     Field* TableConcNome;
     Field* TableConcDescricao;
 
-    // The start-up handler: lock files, the technician column, the guarded openings.
+    // The start-up handler: lock files, the technician column and the
+    // measurement tables, the guarded openings.
     void DataModule1Create();
     // Runs one statement on Query1; with `open`, true when its result holds a record.
     bool ExecuteSql(const QString& text, const QVariant& value, bool open);
@@ -96,8 +101,9 @@ signals:
 
 private:
     void createObjects();
-    // Adds the technician column to an exam table that lacks it.
-    void upgradeExamTable();
+    // Adds the technician column to an exam table that lacks it, and the
+    // tables of measurements and settings to a store that lacks them.
+    void upgradeStore();
     void attachExamRules();
 };
 

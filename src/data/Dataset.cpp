@@ -123,6 +123,13 @@ void Dataset::setFieldValue(int index, const QVariant& value)
     notify(DataEvent::FieldChanged, field);
 }
 
+void Dataset::markModified()
+{
+    checkActive();
+    checkEditing();
+    m_modified = true;
+}
+
 const engine::Row& Dataset::rowAt(int row) const
 {
     if (row == m_current && editing())

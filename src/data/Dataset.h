@@ -106,6 +106,10 @@ public:
     void checkActive() const;
     // Asks the controls to write their changed text into the fields now.
     void updateRecord() { notify(DataEvent::UpdateRecord); }
+    // Something saved with the record besides its fields changed (rows of
+    // another table that belong to it): the pending edit is then saved, not
+    // dropped, when it ends.
+    void markModified();
 
     // --- master and detail --------------------------------------------------
     // This record set shows only the records whose `detailField` equals the

@@ -17,6 +17,15 @@ FieldDef field(const char* name, FieldType type, int size = 0, const char* label
 
 FieldDef text(const char* name, int size, const char* label = "") { return field(name, FieldType::String, size, label); }
 
+TableDef withKey(const TableSpec& spec, QStringList primary, std::vector<IndexDef> more = {})
+{
+    TableDef def{spec.fileName, spec.fields, {}};
+    def.indexes.push_back({QString(), std::move(primary), true});
+    for (IndexDef& index : more)
+        def.indexes.push_back(std::move(index));
+    return def;
+}
+
 } // namespace
 
 TableSpec tablePac()
@@ -143,13 +152,6 @@ QStringList patientSearchColumns()
 
 std::vector<TableDef> storedTables()
 {
-    auto withKey = [](const TableSpec& spec, QStringList primary, std::vector<IndexDef> more = {}) {
-        TableDef def{spec.fileName, spec.fields, {}};
-        def.indexes.push_back({QString(), std::move(primary), true});
-        for (IndexDef& index : more)
-            def.indexes.push_back(std::move(index));
-        return def;
-    };
 
     // The name index also holds the birth date, so that the patient list reads
     // from the index alone; same names follow each other by birth date.
@@ -174,6 +176,47 @@ std::vector<TableDef> storedTables()
         withKey(tableTipoEx(), {"Id"}),
         withKey(tableConc(), {"Codigo"}),
     };
+}
+
+TableSpec tableMedida()
+{
+    TableSpec spec;
+    spec.fileName = "medida.DB";
+    // The exam's own key, then the site's code (see clinical/Sites.h).
+    spec.fields = {field("CodigoPaciente", FieldType::Float, 0, "", true),
+                   field("CodigoExame", FieldType::DateTime, 0, "", true), field("Codigo", FieldType::String, 20, "", true),
+                   field("Valor", FieldType::Float)};
+    spec.indexField = "CodigoPaciente";
+    return spec;
+}
+
+TableSpec tableDefinicao()
+{
+    TableSpec spec;
+    spec.fileName = "definicao.DB";
+    spec.fields = {field("Chave", FieldType::String, 40, "", true), text("Valor", 100)};
+    return spec;
+}
+
+std::vector<TableDef> addedTables()
+{
+    return {withKey(tableMedida(), {"CodigoPaciente", "CodigoExame", "Codigo"}), withKey(tableDefinicao(), {"Chave"})};
+}
+
+bool addedAtStartUp(const QString& fileName)
+{
+    for (const TableDef& def : addedTables())
+        if (def.fileName.compare(fileName, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+std::vector<TableDef> allTables()
+{
+    std::vector<TableDef> all = storedTables();
+    for (TableDef& def : addedTables())
+        all.push_back(std::move(def));
+    return all;
 }
 
 } // namespace schema

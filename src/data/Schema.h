@@ -21,6 +21,16 @@ engine::TableSpec tablePesq();    // "Bddid.DB" read-only, for the search window
 // Every stored table with all its columns and indexes, for creating a store.
 std::vector<engine::TableDef> storedTables();
 
+// Tables the program adds to a store that lacks them: created by the admin
+// tool with the others and, in an older store, at start-up.
+engine::TableSpec tableMedida();    // "medida.DB": an exam's measurements beyond its own columns
+engine::TableSpec tableDefinicao(); // "definicao.DB": the practice's settings, one value a key
+std::vector<engine::TableDef> addedTables();
+// storedTables(), then addedTables(): everything a new store gets.
+std::vector<engine::TableDef> allTables();
+// Whether the stored table `fileName` is one of addedTables().
+bool addedAtStartUp(const QString& fileName);
+
 // How the exam's weight and height show, on screen and on paper: thousands
 // grouped with the locale's separator, no decimals.
 inline constexpr const char* measureFormat = "###,###";

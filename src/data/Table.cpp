@@ -36,11 +36,33 @@ std::vector<engine::Record> Table::readRecords()
     return stored.read();
 }
 
+void Table::inTransaction(const std::function<void()>& work)
+{
+    engine::Driver& driver = table().database().driver();
+    driver.begin();
+    try {
+        work();
+        driver.commit();
+    } catch (...) {
+        driver.rollback();
+        throw;
+    }
+}
+
 engine::Record Table::writeRecord(bool inserting, const engine::Record& old, const engine::Row& values,
                                   const QVector<bool>& changed, bool* reorder)
 {
     engine::StoredTable& stored = table();
-    const QVariantList identity = inserting ? stored.insert(values) : stored.update(old, values, changed);
+    QVariantList identity;
+    auto write = [&] { identity = inserting ? stored.insert(values) : stored.update(old, values, changed); };
+    if (m_companion && m_companion->pending()) {
+        inTransaction([&] {
+            write();
+            m_companion->written(stored.database(), values);
+        });
+    } else {
+        write();
+    }
     *reorder = inserting;
     for (const QString& column : stored.orderColumns())
         if (Field* f = findField(column); f && changed.value(f->index()))
@@ -52,4 +74,14 @@ engine::Record Table::writeRecord(bool inserting, const engine::Record& old, con
     return engine::Record{identity, values};
 }
 
-void Table::deleteRecord(const engine::Record& record) { table().remove(record); }
+void Table::deleteRecord(const engine::Record& record)
+{
+    if (!m_companion) {
+        table().remove(record);
+        return;
+    }
+    inTransaction([&] {
+        m_companion->removing(table().database(), record);
+        table().remove(record);
+    });
+}

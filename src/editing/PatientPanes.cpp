@@ -7,6 +7,7 @@
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBLookupComboBox.h"
 #include "data/controls/DBRichEdit.h"
+#include "editing/MeasurementsPage.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/Tag.h"
@@ -178,6 +179,8 @@ void TMainForm::buildPatientPage(QWidget* page)
     TabSheet7 = new QWidget;
     TabSheet7->setObjectName("TabSheet7");
     PageControl2->addTab(TabSheet7, QString::fromUtf8("Relatório"));
+    TabSheetMedicoes = new MeasurementsPage;
+    PageControl2->addTab(TabSheetMedicoes, QString::fromUtf8("Medições"));
     layout->addWidget(PageControl2, 1);
     buildReportPage(TabSheet7);
     connect(PageControl2, &QTabWidget::currentChanged, this, &TMainForm::PageControl2Change);
@@ -240,4 +243,6 @@ void TMainForm::PageControl2Change()
 {
     if (PageControl2->currentWidget() == TabSheet7)
         Editor->setFocus();
+    else if (PageControl2->currentWidget() == TabSheetMedicoes)
+        TabSheetMedicoes->setFocus();
 }

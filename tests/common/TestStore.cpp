@@ -75,6 +75,6 @@ std::unique_ptr<engine::Database> TestStore::connect(const QString& databaseName
 void TestStore::createTables() const
 {
     auto db = connect("TESTSTORE-CREATE");
-    for (const auto& def : schema::storedTables())
+    for (const auto& def : schema::allTables())
         db->createTable(def);
 }

@@ -24,7 +24,7 @@ public:
 
     // A connection of its own to the store, under `databaseName`.
     std::unique_ptr<engine::Database> connect(const QString& databaseName = "TESTSTORE") const;
-    // Creates every stored table of the program, empty.
+    // Creates every stored table of the program, empty, as the admin tool's create does.
     void createTables() const;
 
 private:

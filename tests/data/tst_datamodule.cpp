@@ -131,6 +131,26 @@ private slots:
         QCOMPARE(warnings, QStringList{warning("eco.DB")});
     }
 
+    // An older store gets the tables of measurements and settings at start-up;
+    // one that another workstation is writing is left for the next start.
+    void theMeasurementTablesAreAddedAtStartUp()
+    {
+        dropTable("medida");
+        dropTable("definicao");
+        auto other = store->connect("OTHER");
+        other->driver().begin(); // on SQLite, the store's write lock
+        other->query("select count(*) from eco");
+        build();
+        other->driver().rollback();
+        QCOMPARE(warnings, QStringList());
+        QVERIFY(dm->TableEco->active());
+        QCOMPARE(dm->Measurements->available(), TestStore::isPostgres());
+        dm.reset();
+        build();
+        QVERIFY(dm->Measurements->available());
+        QVERIFY(store->connect("CHECK")->describe("definicao.DB"));
+    }
+
     void aStoreThatCanOnlyBeReadSaysSoAndRefusesToSave()
     {
         if (TestStore::isPostgres())

@@ -114,6 +114,30 @@ private slots:
         QVERIFY2(restored >= 20 && restored < writer.written(), qPrintable(QString::number(restored)));
     }
 
+    // The exams' measurements go with the copy; a copy of an older store,
+    // without their table, is taken back as it is (the program adds it).
+    void theMeasurementsGoWithTheCopy()
+    {
+        {
+            auto db = store->connect();
+            db->execute("insert into medida (codigopaciente, codigoexame, codigo, valor) "
+                        "values (1, '2026-03-10 09:00:00.000', 'anel_ao', 14.5)");
+        }
+        const QString copy = dir->filePath("com-medidas");
+        QCOMPARE(runAdmin({"backup", "Dorvica2", copy}).code, 0);
+        store->connect()->execute("delete from medida");
+        AdminRun r = runAdmin({"restore", "Dorvica2", copy});
+        QVERIFY2(r.code == 0 && r.out.contains(QString::fromUtf8("1 medições")), qPrintable(r.err + r.out));
+        QCOMPARE(store->connect()->query("select valor from medida").rows.at(0).at(0).toDouble(), 14.5);
+
+        store->connect()->execute("drop table medida");
+        QTest::qWait(1000); // the replaced store is kept aside under a name to the second
+        const QString older = dir->filePath("sem-medidas");
+        QCOMPARE(runAdmin({"backup", "Dorvica2", older}).code, 0);
+        r = runAdmin({"restore", "Dorvica2", older});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+    }
+
     void refusesWhatIsNotAGoodCopy()
     {
         store->connect()->execute("drop table eco");

@@ -35,11 +35,27 @@ int backupCommand(const QString& alias, const QString& file, Io io);
 // checked, and keeps the replaced store aside; refuses while it is in use.
 int restoreCommand(const QString& alias, const QString& file, Io io);
 
+// Body surface area: --height CM --weight KG [--formula haycock|dubois|mosteller].
+int bsaCommand(const QStringList& args, Io io);
+// One z-score: SITE VALUE and the body (--bsa, --height and --weight, or
+// --weeks), optionally --reference and --formula. Exit code 2 when it cannot
+// be computed (a site the reference lacks, a body value missing).
+int zscoreCommand(const QStringList& args, Io io);
+// The measurements of patient `patient`'s exam `examKey` (its CodigoExame),
+// as text or as CSV (codigo;valor;unidade;origem;referencia;z).
+int measurementsCommand(const QString& alias, int patient, const QString& examKey, bool csv, Io io);
+// Shows the practice's BSA formula and preferred reference; --formula and
+// --reference change them.
+int settingsCommand(const QString& alias, const QStringList& args, Io io);
+
 // Creates every stored table that is missing; refuses, naming the table, when
 // a table that exists holds records. Returns false after reporting.
 bool createTables(engine::Database& db, Io io);
 
 // Fills an empty store with demo data (the tables must exist).
 void fillDemo(engine::Database& db, int patients, int examsPerPatient, Io io);
+// Gives the demo exams of the first thousand patients measurements by their
+// size, inside fillDemo's transaction.
+void fillDemoMeasurements(engine::Database& db, Io io);
 
 } // namespace admin

@@ -43,13 +43,22 @@ QString count(Database& db, const char* table)
     return db.query(QString("select count(*) from ") + table).rows.front().front().toString();
 }
 
-QString contents(Database& db) { return count(db, "bddid") + " pacientes, " + count(db, "eco") + " exames"; }
+QString contents(Database& db)
+{
+    QString text = count(db, "bddid") + " pacientes, " + count(db, "eco") + " exames";
+    if (db.describe(schema::tableMedida().fileName))
+        text += QString::fromUtf8(", ") + count(db, "medida") + QString::fromUtf8(" medições");
+    return text;
+}
 
-// What a store lacks of the program's tables and columns.
+// What a store lacks of the program's tables and columns. A copy of an
+// older store may lack the tables the program adds when it starts.
 QStringList schemaProblems(Database& db)
 {
     QStringList found;
-    for (const engine::TableDef& def : schema::storedTables()) {
+    for (const engine::TableDef& def : schema::allTables()) {
+        if (!db.describe(def.fileName) && schema::addedAtStartUp(def.fileName))
+            continue;
         engine::TableSpec spec;
         spec.fileName = def.fileName;
         spec.fields = def.columns;

@@ -110,7 +110,7 @@ int aliasCommand(const QStringList& args, Io io)
 
 bool createTables(Database& db, Io io)
 {
-    const auto tables = schema::storedTables();
+    const auto tables = schema::allTables();
     bool refused = false;
     for (const auto& def : tables) {
         if (!db.describe(def.fileName))
@@ -215,7 +215,7 @@ Damage storeDamage(Database& db)
     damage.checked = amcheck.isEmpty()
         ? "todos os registos lidos (a extensão amcheck não está disponível)"
         : "tabelas e índices verificados com amcheck, todos os registos lidos";
-    for (const auto& def : schema::storedTables()) {
+    for (const auto& def : schema::allTables()) {
         if (!db.describe(def.fileName))
             continue; // reported with the table's record set
         const QString table = db.driver().ident(engine::sqlTableName(def.fileName));
@@ -250,8 +250,14 @@ int checkCommand(const QString& alias, Io io)
         {"TablePac", schema::tablePac()},     {"TableEco", schema::tableEco()},   {"TableFrase", schema::tableFrase()},
         {"TableMed", schema::tableMed()},     {"TableSS", schema::tableSS()},     {"TableTipoEx", schema::tableTipoEx()},
         {"TableConc", schema::tableConc()},   {"TablePesq", schema::tablePesq()},
+        {"medida", schema::tableMedida()},    {"definicao", schema::tableDefinicao()},
     };
     for (const auto& [name, spec] : sets) {
+        // An older store gets the tables of measurements and settings when the program starts.
+        if (schema::addedAtStartUp(spec.fileName) && !db->describe(spec.fileName)) {
+            io.out << "A tabela \"" << spec.fileName << "\" ainda não existe: o programa cria-a ao arrancar.\n";
+            continue;
+        }
         QStringList found = engine::StoredTable::problems(*db, spec);
         if (found.isEmpty()) {
             try {

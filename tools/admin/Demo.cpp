@@ -237,6 +237,7 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
         }
         patientRows.flush();
         examRows.flush();
+        fillDemoMeasurements(db, io);
         db.driver().commit();
         io.out << "Dados de demonstração: " << patients << " pacientes, " << examCount << " exames, 4 médicos "
                << "(1 inactivo), " << std::size(kTypes) << " tipos de exame, " << std::size(kPhrases) << " frases, "

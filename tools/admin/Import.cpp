@@ -343,7 +343,7 @@ int importCommand(const QString& aliasName, const QString& dirPath, bool replace
     }
 
     auto db = Database::connect(alias, "ADMIN", true);
-    for (const TableDef& def : schema::storedTables())
+    for (const TableDef& def : schema::allTables())
         if (!db->describe(def.fileName))
             db->createTable(def);
     // The fields the program's record sets require.
@@ -378,6 +378,9 @@ int importCommand(const QString& aliasName, const QString& dirPath, bool replace
     try {
         for (const QString& statement : statements)
             db->execute(statement);
+        // The measurements of the exams being replaced go with them.
+        if (replace)
+            db->execute("delete from medida");
         for (Source& s : sources) {
             if (replace)
                 db->execute("delete from " + db->driver().ident(engine::sqlTableName(s.def.fileName)));

@@ -40,6 +40,17 @@ Utilização:
   velunor-admin restore NOME FICHEIRO
                                    verifica a cópia e põe-na no lugar da base de dados,
                                    que é guardada à parte; recusa enquanto estiver em uso
+  velunor-admin bsa --height CM --weight KG [--formula haycock|dubois|mosteller]
+                                   superfície corporal (por omissão, Haycock)
+  velunor-admin zscore LOCAL VALOR [--bsa M2 | --height CM --weight KG | --weeks S[+D]]
+                [--reference phn2017|detroit2008|schneider2005] [--formula haycock|dubois|mosteller]
+                                   z-score de uma medição (LOCAL: anel_ao, ao, ved...; em mm)
+  velunor-admin measurements NOME PACIENTE EXAME [--csv]
+                                   as medições do exame EXAME (CodigoExame) do PACIENTE, com
+                                   os z-scores; --csv: codigo;valor;unidade;origem;referencia;z
+  velunor-admin settings NOME [--formula haycock|dubois|mosteller] [--reference phn2017|detroit2008]
+                                   mostra ou muda a fórmula da superfície corporal e a
+                                   referência preferida da clínica
   velunor-admin --help
 
 O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
@@ -90,6 +101,10 @@ int main(int argc, char** argv)
         }
         if (command == "alias")
             return admin::aliasCommand(args.mid(1), io);
+        if (command == "bsa")
+            return admin::bsaCommand(args.mid(1), io);
+        if (command == "zscore")
+            return admin::zscoreCommand(args.mid(1), io);
         if (args.size() < 2)
             return usage(err, QString("o comando %1 precisa do nome do alias.").arg(command));
         const QString alias = args[1];
@@ -119,6 +134,15 @@ int main(int argc, char** argv)
             return admin::restoreCommand(alias, args[2], io);
         if (command == "import" && (args.size() == 3 || (args.size() == 4 && args[3] == "--replace")))
             return admin::importCommand(alias, args[2], args.size() == 4, io);
+        if (command == "measurements" && (args.size() == 4 || (args.size() == 5 && args[4] == "--csv"))) {
+            bool ok = false;
+            const int patient = args[2].toInt(&ok);
+            if (!ok)
+                return usage(err, "PACIENTE é o número do paciente (NF).");
+            return admin::measurementsCommand(alias, patient, args[3], args.size() == 5, io);
+        }
+        if (command == "settings")
+            return admin::settingsCommand(alias, args.mid(2), io);
         if (command == "report-pdf" && args.size() == 5) {
             bool ok = false;
             const int patient = args[2].toInt(&ok);
