@@ -294,6 +294,8 @@ void MeasurementsPage::refresh()
     const bool editing = m_dm->TableEco->editing();
     m_model->show(clinical::judgeExam(measurements.values(), body, measurements.practice()), editing,
                   measurements.available());
+    if (!GridMedicoes->currentIndex().isValid())
+        GridMedicoes->setCurrentIndex(m_model->index(0, MeasurementModel::Value));
     showBody(body);
     if (!m_weeksTyped)
         EditIdadeGestacional->setText(body.weeks ? clinical::weeksText(*body.weeks) : QString());

@@ -164,7 +164,7 @@ private slots:
     void aFetalExamIsJudgedByGestationalAge()
     {
         addPatientWithExam("FETO", 0);
-        press(DBNavigator::Edit);
+        press(DBNavigator::Insert); // measured before its first save
         page()->EditIdadeGestacional->setFocus();
         QTest::keyClicks(page()->EditIdadeGestacional, "36+6");
         QTest::keyClick(page()->EditIdadeGestacional, Qt::Key_Return);
@@ -174,7 +174,9 @@ private slots:
         QVERIFY(page()->LabelCorpo->text().contains("36+6"));
         QCOMPARE(cell("siv", 3), QString()); // no fetal reference for it
         press(DBNavigator::Post);
+        QCOMPARE(dm->TableEco->recordCount(), 2);
         QVERIFY(std::abs(stored().value("ig") - (36 + 6 / 7.0)) < 1e-9);
+        QCOMPARE(stored().value("anel_p"), 8.8);
     }
 
     void impossibleValuesAreRefusedAndNothingIsStored_data()

@@ -141,6 +141,8 @@ private slots:
     {
         QCOMPARE(runAdmin({"import", "Dorvica2", kOldTables}).code, 0);
         store->connect("EXTRA")->execute("insert into bddid (nome) values ('OUTRO')");
+        // Measurements of an exam the import replaces must not stick to the new one.
+        store->connect("EXTRA")->execute("insert into medida select codigopaciente, codigoexame, 'ao', 20 from eco");
         const AdminRun again = runAdmin({"import", "Dorvica2", kOldTables});
         QCOMPARE(again.code, 1);
         QVERIFY2(again.err.contains("A tabela Bddid.DB do Velunor já tem registos; use --replace"), qPrintable(again.err));
@@ -150,6 +152,7 @@ private slots:
         QVERIFY2(replaced.code == 0, qPrintable(replaced.err));
         QCOMPARE(count("bddid"), 94);
         QCOMPARE(count("eco"), 21);
+        QCOMPARE(count("medida"), 0);
     }
 
     void aBadTableLeavesTheStoreAsItWas()
