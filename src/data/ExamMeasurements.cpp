@@ -119,13 +119,6 @@ clinical::Values ExamMeasurements::values()
     return out;
 }
 
-std::optional<double> ExamMeasurements::value(const Site& site)
-{
-    const clinical::Values all = values();
-    const auto it = all.find(site.code);
-    return it == all.end() ? std::nullopt : std::optional(*it);
-}
-
 clinical::Body ExamMeasurements::body()
 {
     if (!m_exams->active())

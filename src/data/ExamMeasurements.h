@@ -28,7 +28,6 @@ public:
 
     // The current exam's values in the sites' units, pending changes included.
     clinical::Values values();
-    std::optional<double> value(const clinical::Site& site);
     // Weight, height, age and gestational age of the current exam.
     clinical::Body body();
     // Why the current exam's rows of `medida` could not be read; empty when they were.

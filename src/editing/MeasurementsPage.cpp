@@ -89,11 +89,7 @@ public:
                 return j.severity() > 1 ? kBeyond3 : kBeyond2;
             return index.column() == Value && editable(j) ? QVariant(kInput) : QVariant();
         case Qt::FontRole:
-            if (index.column() == Z && j.severity() > 1) {
-                QFont bold = uiFont(11, true);
-                return bold;
-            }
-            return {};
+            return index.column() == Z && j.severity() > 1 ? QVariant(uiFont(11, true)) : QVariant();
         case Qt::TextAlignmentRole:
             return index.column() == Name || index.column() == Reference || index.column() == Unit
                 ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
@@ -187,6 +183,7 @@ public:
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto* line = qobject_cast<QLineEdit*>(editor)) {
             line->setObjectName("EditValorMedicao");
+            line->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             const int row = index.row();
             QObject::connect(line, &QLineEdit::textEdited, line, [this, row](const QString& t) { m_typed(row, t); });
         }

@@ -9,8 +9,6 @@ class QLineEdit;
 class QTableView;
 class TDataModule1;
 class MeasurementModel;
-enum class DataEvent;
-class Field;
 
 // The page "Medições" of the exam pane, beside the report: the current exam's
 // body data (weight, height and BSA, or a fetus's gestational age) and its
@@ -38,7 +36,6 @@ protected:
 
 private:
     void bind(TDataModule1* dm);
-    void examEvent(DataEvent event);
     // A value typed for `site`: stored when it is a possible one, else
     // refused with a message and nothing stored. True when stored.
     bool store(const clinical::Site& site, const QString& text);
