@@ -1,5 +1,7 @@
 #include "data/Schema.h"
 
+#include "platform/engine/Database.h"
+
 using engine::FieldDef;
 using engine::FieldType;
 using engine::IndexDef;
@@ -198,9 +200,37 @@ TableSpec tableDefinicao()
     return spec;
 }
 
+TableSpec tableDocRecebido()
+{
+    // One row per document, by its SOP Instance UID: a document received
+    // twice is kept once. The patient (NF) and the exam (CodigoExame) it
+    // belongs to are empty while it is not matched.
+    const FieldType D = FieldType::Date;
+    TableSpec spec;
+    spec.fileName = "DocRecebido.DB";
+    spec.fields = {text("SopUid", 64), text("PacienteId", 64), text("Nome", 200), field("DataNasc", D),
+                   field("DataEstudo", D), text("HoraEstudo", 8), field("Recebido", FieldType::DateTime),
+                   text("Origem", 120), field("CodigoPaciente", FieldType::Float),
+                   field("CodigoExame", FieldType::DateTime), text("Nota", 250)};
+    return spec;
+}
+
+TableSpec tableMedRecebida()
+{
+    // A value kept under a site code (Codigo) is in millimetres; one that
+    // is not used keeps its own value and unit, and Nota says why.
+    TableSpec spec;
+    spec.fileName = "MedRecebida.DB";
+    spec.fields = {text("SopUid", 64), field("Ordem", FieldType::Integer), text("Codigo", 20),
+                   field("Valor", FieldType::Float), text("Unidade", 20), text("Conceito", 250), text("Nota", 250)};
+    return spec;
+}
+
 std::vector<TableDef> addedTables()
 {
-    return {withKey(tableMedida(), {"CodigoPaciente", "CodigoExame", "Codigo"}), withKey(tableDefinicao(), {"Chave"})};
+    return {withKey(tableMedida(), {"CodigoPaciente", "CodigoExame", "Codigo"}), withKey(tableDefinicao(), {"Chave"}),
+            withKey(tableDocRecebido(), {"SopUid"}, {{"DOCRECEBIDO_EXAME", {"CodigoPaciente", "CodigoExame"}, false}}),
+            withKey(tableMedRecebida(), {"SopUid", "Ordem"})};
 }
 
 bool addedAtStartUp(const QString& fileName)
@@ -217,6 +247,13 @@ std::vector<TableDef> allTables()
     for (TableDef& def : addedTables())
         all.push_back(std::move(def));
     return all;
+}
+
+void createMissingTables(engine::Database& db)
+{
+    for (const TableDef& def : addedTables())
+        if (!db.describe(def.fileName))
+            db.createTable(def);
 }
 
 } // namespace schema

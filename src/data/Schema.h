@@ -2,6 +2,10 @@
 
 #include "platform/engine/Types.h"
 
+namespace engine {
+class Database;
+}
+
 // The stored tables of the practice's database and the way each record set of
 // the data module opens them. One description serves the data module, which
 // opens the tables, and the admin tool, which creates and checks them.
@@ -23,13 +27,17 @@ std::vector<engine::TableDef> storedTables();
 
 // Tables the program adds to a store that lacks them: created by the admin
 // tool with the others and, in an older store, at start-up.
-engine::TableSpec tableMedida();    // "medida.DB": an exam's measurements beyond its own columns
-engine::TableSpec tableDefinicao(); // "definicao.DB": the practice's settings, one value a key
+engine::TableSpec tableMedida();       // "medida.DB": an exam's measurements beyond its own columns
+engine::TableSpec tableDefinicao();    // "definicao.DB": the practice's settings, one value a key
+engine::TableSpec tableDocRecebido();  // "DocRecebido.DB": the reports received from the echo machine
+engine::TableSpec tableMedRecebida();  // "MedRecebida.DB": their values, waiting for the doctor
 std::vector<engine::TableDef> addedTables();
 // storedTables(), then addedTables(): everything a new store gets.
 std::vector<engine::TableDef> allTables();
 // Whether the stored table `fileName` is one of addedTables().
 bool addedAtStartUp(const QString& fileName);
+// Creates those of addedTables() that the store lacks.
+void createMissingTables(engine::Database& db);
 
 // How the exam's weight and height show, on screen and on paper: thousands
 // grouped with the locale's separator, no decimals.

@@ -18,7 +18,7 @@ deb=$(ls "$work"/out/velunor_*.deb)
 
 [ "$(dpkg-deb -f "$deb" Package)" = velunor ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6sql6-sqlite libqt6sql6-psql libqt6widgets6 libqt6printsupport6 libsqlite3-0 libpq5 libc6; do
+for needed in libqt6sql6-sqlite libqt6sql6-psql libqt6widgets6 libqt6printsupport6 libsqlite3-0 libpq5 libdcmtk17 libc6; do
   echo "$depends" | grep -q "\(^\|, \)$needed\( \|,\|$\)" || fail "Depends lacks $needed: $depends"
 done
 
@@ -26,6 +26,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/files"
 {
   echo ./usr/bin/velunor
   echo ./usr/bin/velunor-admin
+  echo ./usr/lib/systemd/user/velunor-dicom@.service
   echo ./usr/share/applications/pt.lumetra.velunor.desktop
   for size in 16 22 24 32 48 64 128 256; do echo "./usr/share/icons/hicolor/${size}x${size}/apps/velunor.png"; done
   echo ./usr/share/man/man1/velunor-admin.1.gz
@@ -46,6 +47,9 @@ unset QT_QPA_PLATFORM
 admin="$root/usr/bin/velunor-admin"
 "$admin" alias set Dorvica2 --sqlite "$work/store" >/dev/null
 "$admin" demo Dorvica2 --patients 20 >/dev/null || fail "velunor-admin demo"
+# DCMTK and its data dictionary, as the package's dependencies bring them.
+! "$admin" dicom-import Dorvica2 "$root/usr/share/metainfo/pt.lumetra.velunor.metainfo.xml" 2>"$work/dicom.err" \
+  && grep -q "não é um ficheiro DICOM" "$work/dicom.err" || fail "velunor-admin dicom-import"
 
 # -noreset: an X server that resets when its last client leaves drops the
 # program's connection if it comes in at that moment.

@@ -47,6 +47,12 @@ int measurementsCommand(const QString& alias, int patient, const QString& examKe
 // Shows the practice's BSA formula and preferred reference; --formula and
 // --reference change them.
 int settingsCommand(const QString& alias, const QStringList& args, Io io);
+// Reads the echo machine's structured reports in `files` and keeps their
+// measurements in the store of `alias`, each file on its own: a line per file
+// says whom it belongs to and what is used; exit code 1 if any failed.
+int dicomImportCommand(const QString& alias, const QStringList& files, Io io);
+// The DICOM storage service that receives the reports: runs until stopped.
+int dicomListenCommand(const QString& alias, quint16 port, const QString& aeTitle, Io io);
 
 // Creates every stored table that is missing; refuses, naming the table, when
 // a table that exists holds records. Returns false after reporting.

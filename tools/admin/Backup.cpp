@@ -99,6 +99,7 @@ int restoreSqlite(const Alias& alias, const QString& file, Io io)
     QString restored;
     {
         auto db = Database::connect(staged, "ADMIN-RESTORE");
+        schema::createMissingTables(*db);
         if (const QStringList problems = schemaProblems(*db); !problems.isEmpty())
             return refuse(notAStore(file, problems), io);
         restored = contents(*db);
@@ -144,6 +145,12 @@ int restorePostgres(const Alias& alias, const QString& file, Io io)
         throw EngineError(e.text() + "\nNada foi alterado: a reposição é feita numa só transacção.");
     }
     auto db = Database::connect(alias, "ADMIN-RESTORE");
+    // The restore replaces only the tables the copy holds: an added table
+    // that an older copy lacks goes too, and comes back empty.
+    for (const engine::TableDef& def : schema::addedTables())
+        if (!tables.contains(engine::sqlTableName(def.fileName)))
+            db->execute("drop table if exists " + db->driver().ident(engine::sqlTableName(def.fileName)));
+    schema::createMissingTables(*db);
     io.out << "Base de dados " << db->driver().describeTarget() << " reposta a partir de " << file << " ("
            << contents(*db) << ").\n";
     io.out << "A base de dados substituída foi guardada em " << aside << ".\n";

@@ -217,7 +217,7 @@ Damage storeDamage(Database& db)
         : "tabelas e índices verificados com amcheck, todos os registos lidos";
     for (const auto& def : schema::allTables()) {
         if (!db.describe(def.fileName))
-            continue; // reported with the table's record set
+            continue; // reported with the table's record set, or created at the next start
         const QString table = db.driver().ident(engine::sqlTableName(def.fileName));
         if (!amcheck.isEmpty()) {
             for (const auto& row : run("select blkno, offnum, msg from " + amcheck
@@ -251,9 +251,10 @@ int checkCommand(const QString& alias, Io io)
         {"TableMed", schema::tableMed()},     {"TableSS", schema::tableSS()},     {"TableTipoEx", schema::tableTipoEx()},
         {"TableConc", schema::tableConc()},   {"TablePesq", schema::tablePesq()},
         {"medida", schema::tableMedida()},    {"definicao", schema::tableDefinicao()},
+        {"DocRecebido", schema::tableDocRecebido()}, {"MedRecebida", schema::tableMedRecebida()},
     };
     for (const auto& [name, spec] : sets) {
-        // An older store gets the tables of measurements and settings when the program starts.
+        // An older store gets the tables the program adds when it starts.
         if (schema::addedAtStartUp(spec.fileName) && !db->describe(spec.fileName)) {
             io.out << "A tabela \"" << spec.fileName << "\" ainda não existe: o programa cria-a ao arrancar.\n";
             continue;

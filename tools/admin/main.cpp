@@ -51,6 +51,14 @@ Utilização:
   velunor-admin settings NOME [--formula haycock|dubois|mosteller] [--reference phn2017|detroit2008]
                                    mostra ou muda a fórmula da superfície corporal e a
                                    referência preferida da clínica
+  velunor-admin dicom-import NOME FICHEIRO...
+                                   lê os relatórios estruturados DICOM do ecógrafo e guarda
+                                   as suas medições, à espera do médico; diz, por ficheiro, a
+                                   que paciente e exame pertence e que valores usa
+  velunor-admin dicom-listen NOME [--port 11112] [--aetitle VELUNOR]
+                                   serviço DICOM (C-STORE, C-ECHO) que recebe os relatórios
+                                   estruturados enviados pelo ecógrafo e guarda-os como
+                                   dicom-import; corre até ser parado
   velunor-admin --help
 
 O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
@@ -143,6 +151,20 @@ int main(int argc, char** argv)
         }
         if (command == "settings")
             return admin::settingsCommand(alias, args.mid(2), io);
+        if (command == "dicom-import" && args.size() >= 3)
+            return admin::dicomImportCommand(alias, args.mid(2), io);
+        if (command == "dicom-listen") {
+            bool ok = true;
+            const int port = intOption(args, "--port", 11112, &ok);
+            const int at = int(args.indexOf("--aetitle"));
+            const QString aeTitle = at > 0 ? args.value(at + 1) : QString("VELUNOR");
+            for (int i = 2; i < args.size(); i += 2)
+                ok = ok && (args[i] == "--port" || args[i] == "--aetitle") && i + 1 < args.size();
+            if (!ok || port < 1 || port > 65535 || aeTitle.isEmpty() || aeTitle.size() > 16)
+                return usage(err, "as opções de dicom-listen são --port N (1 a 65535) e --aetitle TÍTULO "
+                                  "(até 16 caracteres).");
+            return admin::dicomListenCommand(alias, quint16(port), aeTitle, io);
+        }
         if (command == "report-pdf" && args.size() == 5) {
             bool ok = false;
             const int patient = args[2].toInt(&ok);
