@@ -143,6 +143,9 @@ private slots:
         store->connect("EXTRA")->execute("insert into bddid (nome) values ('OUTRO')");
         // Measurements of an exam the import replaces must not stick to the new one.
         store->connect("EXTRA")->execute("insert into medida select codigopaciente, codigoexame, 'ao', 20 from eco");
+        // Nor a report from the echo machine, which waits to be assigned again.
+        store->connect("EXTRA")->execute("insert into docrecebido (sopuid, codigopaciente, codigoexame) "
+                                         "select '1.2.3', codigopaciente, codigoexame from eco limit 1");
         const AdminRun again = runAdmin({"import", "Dorvica2", kOldTables});
         QCOMPARE(again.code, 1);
         QVERIFY2(again.err.contains("A tabela Bddid.DB do Velunor já tem registos; use --replace"), qPrintable(again.err));
@@ -153,6 +156,7 @@ private slots:
         QCOMPARE(count("bddid"), 94);
         QCOMPARE(count("eco"), 21);
         QCOMPARE(count("medida"), 0);
+        QCOMPARE(count("docrecebido where codigopaciente is null and codigoexame is null"), 1);
     }
 
     void aBadTableLeavesTheStoreAsItWas()

@@ -378,9 +378,13 @@ int importCommand(const QString& aliasName, const QString& dirPath, bool replace
     try {
         for (const QString& statement : statements)
             db->execute(statement);
-        // The measurements of the exams being replaced go with them.
-        if (replace)
+        // The measurements of the exams being replaced go with them; the
+        // reports received from the echo machine stay, to be assigned again.
+        if (replace) {
             db->execute("delete from medida");
+            db->execute("update docrecebido set codigopaciente = null, codigoexame = null, nota = :nota",
+                        {"por atribuir: os pacientes e exames foram substituídos por uma importação"});
+        }
         for (Source& s : sources) {
             if (replace)
                 db->execute("delete from " + db->driver().ident(engine::sqlTableName(s.def.fileName)));
