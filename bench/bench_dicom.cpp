@@ -19,7 +19,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 #include <dcmtk/config/osconfig.h>
 #include <dcmtk/dcmdata/dcuid.h>
@@ -87,13 +89,18 @@ int main(int argc, char** argv)
 
     int next = 0;
     received::Stored last;
+    std::vector<double> cpu; // ms of this process's processor time: what a busy machine does not inflate
     const bench::Figures inProcess = bench::measure(kRuns, [&] {
+        const std::clock_t start = std::clock();
         last = received::store(*db, dicom::readFile(files[next++]), "bench");
+        cpu.push_back(1000.0 * double(std::clock() - start) / CLOCKS_PER_SEC);
     });
+    std::sort(cpu.begin(), cpu.end());
     std::printf("%-54s %9s %9s\n", "a report read, matched and stored", "median", "best");
     std::printf("  %-52s %6.1f ms %6.1f ms   (goal: under 200 ms: %s; %zu values kept, %s)\n", "in this process",
                 inProcess.median, inProcess.min, inProcess.median < 200 ? "met" : "NOT met", last.selection.values.size(),
                 last.match.patient ? "matched" : "NOT matched");
+    std::printf("  %-52s %6.1f ms %6.1f ms   (processor time of the same)\n", "", cpu[cpu.size() / 2], cpu.front());
 
     // The same through the network: the service runs beside; each report
     // goes in an association of its own.
