@@ -19,7 +19,6 @@
 #include "data/DM.h"
 #include "data/controls/DBGrid.h"
 #include "platform/engine/Database.h"
-#include "platform/engine/SqlText.h"
 #include "platform/ui/Application.h"
 #include "search/DatePagedQuery.h"
 #include "search/Pesq.h"
@@ -211,9 +210,9 @@ int main(int argc, char** argv)
         TFormPesqAV::showWindow();
         TFormPesqAV* av = FormPesqAV;
         av->Edit1->setText("ma");
-        // The same text the window sends, with the casts as the engine gives
-        // them to SQLite; the raw run has SQLite's own upper().
-        const QString statement = engine::sqltext::rewriteCharCasts(TFormPesqAV::searchStatement("ma"));
+        // The same text the window sends; the raw run has SQLite's own
+        // upper() and cast, which leaves numbers and dates as stored.
+        const QString statement = TFormPesqAV::searchStatement("ma");
         Times window, direct;
         size_t hits = 0, rawHits = 0;
         for (int run = 0; run < 7; ++run) {

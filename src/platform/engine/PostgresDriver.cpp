@@ -156,7 +156,9 @@ PostgresDriver::PostgresDriver(const Alias& alias, const QString& connectionName
     const int statementTimeout = secondsSetting(alias, "statement_timeout", kStatementTimeout);
     m_answerWait = (statementTimeout + kAnswerGrace) * 1000;
     // Everything a reconnection must set again is part of the connection's
-    // options: libpq reconnects with them.
+    // options: libpq reconnects with them. Dates as text read as the program
+    // shows them, dd/mm/yyyy, in a cast to text too (values::fromText reads
+    // them back).
     db.setConnectOptions(QStringList{
         QString("connect_timeout=%1").arg(secondsSetting(alias, "connect_timeout", kConnectTimeout)),
         "application_name=velunor",
@@ -166,7 +168,7 @@ PostgresDriver::PostgresDriver(const Alias& alias, const QString& connectionName
         "keepalives_interval=10",
         "keepalives_count=3",
         QString("tcp_user_timeout=%1").arg(statementTimeout * 1000),
-        QString("options='-c statement_timeout=%1 -c DateStyle=ISO'").arg(statementTimeout * 1000),
+        QString("options='-c statement_timeout=%1 -c DateStyle=SQL,DMY'").arg(statementTimeout * 1000),
     }.join(';'));
     if (!db.open()) {
         const QString why = db.lastError().text().trimmed();
@@ -184,6 +186,8 @@ PostgresDriver::PostgresDriver(const Alias& alias, const QString& connectionName
         throw EngineError(QString("Alias '%1': o driver de PostgreSQL não deu acesso à ligação.").arg(alias.name));
     m_previousReceiver = PQsetNoticeReceiver(m_conn, &PostgresDriver::onNotice, this);
     PQsetnonblocking(m_conn, 1);
+    // Qt's driver sets its own DateStyle as it connects.
+    execute("set DateStyle to 'SQL, DMY'", {});
 }
 
 void PostgresDriver::onNotice(void* self, const PGresult* notice)

@@ -288,9 +288,9 @@ QString rewriteCharCasts(const QString& text)
         }
     }
 
-    // "cast (" becomes "substr(" and "as char ( n ) )" becomes ", 1, n)"; the
-    // expression stays where it is, comments included, so nested casts need
-    // no second pass.
+    // "cast (" becomes "<char cast>(" and "as char ( n ) )" becomes ", n)";
+    // the expression stays where it is, comments included, so nested casts
+    // need no second pass.
     struct Edit {
         int start;
         int end;
@@ -304,9 +304,8 @@ QString rewriteCharCasts(const QString& text)
         if (as <= i + 2 || close[i + 1] != as + 5 || !(is(as + 1, "char") || is(as + 1, "character"))
             || word(as + 2) != u"(" || word(as + 4) != u")")
             continue;
-        edits.push_back({tokens[i].start, tokens[i + 1].start + 1, "substr("});
-        edits.push_back({tokens[as].start, tokens[as + 5].start + 1,
-                         ", 1, " + word(as + 3).toString() + ")"});
+        edits.push_back({tokens[i].start, tokens[i + 1].start + 1, QString::fromLatin1(kSqliteCharCast) + '('});
+        edits.push_back({tokens[as].start, tokens[as + 5].start + 1, ", " + word(as + 3).toString() + ")"});
     }
     std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.start < b.start; });
     QString out;

@@ -40,9 +40,16 @@ QString replaceMarkers(const QString& text, Dialect dialect,
 // "NF" -> "NF"; an empty string where an item is not a plain column.
 QStringList selectListNames(const QString& text, Dialect dialect);
 
-// "Cast(x as char(n))" -> "substr(x , 1, n)" in SQLite's SQL, so that SQLite
-// renders a value cast to char(n) as PostgreSQL does: at most n characters
-// (substr turns a number into its text by itself). Linear in the text.
+// "Cast(x as char(n))" -> "<kSqliteCharCast>(x , n)" in SQLite's SQL, so
+// that SQLite renders a value cast to char(n) as PostgreSQL does: at most n
+// characters, and a date or a date-time as the program shows dates,
+// "dd/mm/yyyy" (PostgreSQL's DateStyle "SQL, DMY"). Linear in the text.
 QString rewriteCharCasts(const QString& text);
+
+// The SQLite function of the rewrite, which the SQLite store registers:
+// (x, n) gives the text of x (a number's too) cut to n characters, a text
+// that reads exactly "yyyy-mm-dd[ hh:mm:ss[.zzz]]" (how SQLite holds dates
+// and date-times) as "dd/mm/yyyy[ hh:mm:ss[.zzz]]".
+inline constexpr char kSqliteCharCast[] = "velunor_char";
 
 } // namespace engine::sqltext

@@ -10,7 +10,10 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+#include <algorithm>
+#include <cctype>
 #include <sqlite3.h>
+#include <string>
 
 namespace engine {
 
@@ -95,6 +98,38 @@ bool inWalMode(const QString& file)
     QFile f(file);
     const QByteArray header = f.open(QIODevice::ReadOnly) ? f.read(20) : QByteArray();
     return header.size() == 20 && header[18] == 2 && header[19] == 2;
+}
+
+// The cast rewrite's function: the text of a value (a number's as SQLite
+// writes it) cut to n characters, as substr(x, 1, n) gives it, but for
+// "yyyy-mm-dd", alone or followed by " hh:mm:ss" and a fraction, which
+// reads "dd/mm/yyyy" and the same rest first.
+void charCast(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* in = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int n = sqlite3_value_bytes(argv[0]);
+    std::string text(in ? in : "", size_t(n));
+    // The shape, one character per position of "dddd-dd-dd dd:dd:dd.d...".
+    static const char shape[] = "dddd-dd-dd dd:dd:dd";
+    auto fits = [&](int i) { return shape[i] == 'd' ? bool(std::isdigit(uchar(text[i]))) : text[i] == shape[i]; };
+    bool date = n == 10 || n == 19 || (n > 20 && text[19] == '.');
+    for (int i = 0; date && i < std::min(n, 19); ++i)
+        date = fits(i);
+    for (int i = 20; date && i < n; ++i)
+        date = std::isdigit(uchar(text[i]));
+    if (date)
+        text = text.substr(8, 2) + '/' + text.substr(5, 2) + '/' + text.substr(0, 4) + text.substr(10);
+    // n characters of UTF-8: a character begins at each byte not of the form 10xxxxxx.
+    const sqlite3_int64 keep = std::max<sqlite3_int64>(0, sqlite3_value_int64(argv[1]));
+    size_t end = 0;
+    for (sqlite3_int64 chars = 0; end < text.size(); ++end)
+        if ((uchar(text[end]) & 0xC0) != 0x80 && chars++ == keep)
+            break;
+    sqlite3_result_text(ctx, text.data(), int(end), SQLITE_TRANSIENT);
 }
 
 void registerCaseMapping(sqlite3* db)
@@ -207,6 +242,8 @@ SqliteDriver::SqliteDriver(const Alias& alias, const QString& connectionName, bo
     if (!m_db)
         refuse("o driver de SQLite não deu acesso à base de dados.");
     registerCaseMapping(m_db);
+    sqlite3_create_function_v2(m_db, sqltext::kSqliteCharCast, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                               nullptr, charCast, nullptr, nullptr, nullptr);
     try {
         // Reading the schema finds a file that is not an SQLite database now,
         // not at the first table that opens.

@@ -34,11 +34,15 @@ int digits(const char* p, int count)
     return v;
 }
 
+// "yyyy-mm-dd", or "dd/mm/yyyy" as PostgreSQL writes dates for the program.
 QDate parseDate(const char* p, int n)
 {
-    if (n < 10 || p[4] != '-' || p[7] != '-')
+    if (n < 10)
         return {};
-    const int y = digits(p, 4), m = digits(p + 5, 2), d = digits(p + 8, 2);
+    const bool iso = p[4] == '-' && p[7] == '-';
+    if (!iso && (p[2] != '/' || p[5] != '/'))
+        return {};
+    const int y = digits(p + (iso ? 0 : 6), 4), m = digits(p + (iso ? 5 : 3), 2), d = digits(p + (iso ? 8 : 0), 2);
     if (y < 0 || m < 0 || d < 0)
         return {};
     return QDate(y, m, d);

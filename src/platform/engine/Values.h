@@ -6,7 +6,8 @@
 #include <QDateTime>
 
 // How typed values are written as text for the stores and read back.
-// Dates are "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS.zzz".
+// Dates are "YYYY-MM-DD", date-times "YYYY-MM-DD HH:MM:SS.zzz"; reading
+// takes "DD/MM/YYYY" too, as PostgreSQL writes dates for the program.
 //
 // A date-time is a wall-clock reading without a zone: what the practice's
 // clock showed. It travels as a QDateTime in UTC spec, so that no zone rules

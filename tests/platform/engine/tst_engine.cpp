@@ -348,15 +348,22 @@ private slots:
     {
         const int joao = addPatient("JOÃO D'AVILA", wallClock(QDate(2019, 3, 14), QTime(0, 0)));
         addPatient("maria silva");
-        db->execute("update bddid set cidade = 'Porto', idade = 123, telef = '912345678' where nf = "
-                    + QString::number(joao));
+        db->execute("update bddid set cidade = 'Porto', idade = 123, telef = '912345678', d1cons = :d where nf = "
+                        + QString::number(joao),
+                    {QDate(2023, 12, 8)});
 
         const auto all = db->query(advancedSearch(""));
         QCOMPARE(all.recordCount(), 2);
         QCOMPARE(all.columns, schema::patientSearchColumns());
         QCOMPARE(names(db->query(advancedSearch("silva")), 1), QStringList{"maria silva"});
         QCOMPARE(names(db->query(advancedSearch("porto")), 1), QStringList{"JOÃO D'AVILA"});
-        QCOMPARE(names(db->query(advancedSearch("2019-03")), 1), QStringList{"JOÃO D'AVILA"});
+        // dates read as the program shows them, not as stored
+        QCOMPARE(names(db->query(advancedSearch("14/03/2019")), 1), QStringList{"JOÃO D'AVILA"});
+        QCOMPARE(names(db->query(advancedSearch("08/12/2023")), 1), QStringList{"JOÃO D'AVILA"});
+        QCOMPARE(db->query(advancedSearch("2019-03")).recordCount(), 0);
+        const auto cast = db->query("select cast(dnasc as char(16)), cast(d1cons as char(10)) from bddid where nf = :n",
+                                    {joao});
+        QCOMPARE(cast.rows[0], (engine::Row{"14/03/2019 00:00", "08/12/2023"}));
         QCOMPARE(names(db->query(advancedSearch("s%va")), 1), QStringList{"maria silva"});
         QCOMPARE(db->query(advancedSearch("1234")).recordCount(), 1); // the phone number, not the age
         // the age is cast to three characters
@@ -448,6 +455,8 @@ private slots:
                        "and datname = current_database() and application_name = 'velunor'");
         pac.update(ana, {ana.values[0], "RUI", QVariant()}, {false, true, false});
         QCOMPARE(pac.read().front().values[1].toString(), QString("RUI"));
+        // with the session's date text
+        QCOMPARE(db->query("select cast(date '2023-12-08' as char(10))").rows[0][0].toString(), QString("08/12/2023"));
 
         // A statement that runs too long is cancelled by the server; the
         // connection stays.
