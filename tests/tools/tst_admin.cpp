@@ -144,6 +144,78 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("3.rtf")));
     }
 
+    // The phrases go to a file and come back exactly, added to those there
+    // are: separators, quotes, line breaks and accents inside the fields.
+    void phrasesGoToAFileAndComeBack()
+    {
+        QCOMPARE(runAdmin({"create", "Dorvica2"}).code, 0);
+        const QList<QVariantList> phrases{{QString::fromUtf8("Sem alterações."), "uso frequente"},
+                                          {"CIA; \"ostium secundum\".\nCom shunt E-D.", QVariant()},
+                                          {QString::fromUtf8("Válvula \"normal\""), "; e mais"}};
+        auto stored = [&] {
+            QList<QVariantList> rows;
+            for (const auto& row : store->connect("CHECK")->query("select frase, outros from frase order by codfrase").rows)
+                rows << QVariantList{row[0], row[1]};
+            return rows;
+        };
+        {
+            auto db = store->connect("FILL");
+            for (const QVariantList& phrase : phrases)
+                db->execute("insert into frase (frase, outros) values (:f, :o)", phrase);
+        }
+        QTemporaryDir dir;
+        const QString file = dir.filePath("frases.csv");
+        AdminRun r = runAdmin({"phrases", "export", "Dorvica2", file});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadWrite));
+        const QByteArray bytes = written.readAll();
+        QCOMPARE(QString::fromUtf8(bytes),
+                 QString::fromUtf8("Frase;Outros\nSem alterações.;uso frequente\n\"CIA; \"\"ostium secundum\"\".\n"
+                                   "Com shunt E-D.\";\n\"Válvula \"\"normal\"\"\";\"; e mais\"\n"));
+        // as a spreadsheet saves it again: with a byte-order mark
+        written.seek(0);
+        written.write("\xEF\xBB\xBF" + bytes);
+        written.close();
+        r = runAdmin({"phrases", "import", "Dorvica2", file});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(stored(), phrases + phrases);
+    }
+
+    void aMalformedPhraseFileIsRefusedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("titles") << QByteArray("Frase\nA\n") << "linha 1: a primeira linha deve ser Frase;Outros";
+        QTest::newRow("three fields") << QByteArray("Frase;Outros\nA;B\n\nC;D;E\n") << "linha 4: tem 3 campo(s)";
+        QTest::newRow("after a field of two lines")
+            << QByteArray("Frase;Outros\r\n\"A\r\nB\";C\r\nD\r\n") << "linha 4: tem 1 campo(s)";
+        QTest::newRow("quotes never closed") << QByteArray("Frase;Outros\nA;B\n\"C;D\nE;F\n")
+                                             << "linha 3: as aspas abertas nesta linha não se fecham";
+        QTest::newRow("text after the quotes") << QByteArray("Frase;Outros\n\"A\"x;B\n")
+                                               << "linha 2: depois das aspas que fecham um campo";
+        QTest::newRow("quotes inside a field") << QByteArray("Frase;Outros\nA\"B;C\n") << "linha 2: há aspas";
+        QTest::newRow("not UTF-8") << QByteArray("Frase;Outros\nA;B\nCora\xe7\xe3o;C\n")
+                                   << "linha 3: o texto não está em UTF-8";
+        QTest::newRow("too long") << "Frase;Outros\nA;" + QString(201, QChar(0xe9)).toUtf8() + "\n"
+                                  << "linha 2: a observação tem 201 caracteres; o máximo é 200";
+    }
+    void aMalformedPhraseFileIsRefusedWhole()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, why);
+        QCOMPARE(runAdmin({"create", "Dorvica2"}).code, 0);
+        QTemporaryDir dir;
+        QFile csv(dir.filePath("frases.csv"));
+        QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write(file) == file.size());
+        csv.close();
+        const AdminRun r = runAdmin({"phrases", "import", "Dorvica2", csv.fileName()});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("frases.csv, " + why) && r.err.contains("Nenhuma frase foi importada."),
+                 qPrintable(r.err));
+        QCOMPARE(store->connect("CHECK")->query("select count(*) from frase").rows[0][0].toInt(), 0);
+    }
+
     void badInputGetsAClearMessageAndANonZeroExit()
     {
         AdminRun r = runAdmin({"check", "NaoExiste"});

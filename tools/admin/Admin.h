@@ -34,6 +34,10 @@ int backupCommand(const QString& alias, const QString& file, Io io);
 // Puts the copy in `file` in the place of the store of `alias`, once it is
 // checked, and keeps the replaced store aside; refuses while it is in use.
 int restoreCommand(const QString& alias, const QString& file, Io io);
+// "export ALIAS FILE" / "import ALIAS FILE": the standard phrases to and from
+// a CSV file (UTF-8, "Frase;Outros"). An import adds to the phrases there
+// are, all or none: a malformed file is refused whole, naming the line.
+int phrasesCommand(const QStringList& args, Io io);
 
 // Body surface area: --height CM --weight KG [--formula haycock|dubois|mosteller].
 int bsaCommand(const QStringList& args, Io io);

@@ -59,6 +59,12 @@ Utilização:
                                    serviço DICOM (C-STORE, C-ECHO) que recebe os relatórios
                                    estruturados enviados pelo ecógrafo e guarda-os como
                                    dicom-import; corre até ser parado
+  velunor-admin phrases export NOME FICHEIRO.csv
+                                   grava as frases standard num ficheiro CSV em UTF-8:
+                                   colunas Frase;Outros, com essa linha de títulos
+  velunor-admin phrases import NOME FICHEIRO.csv
+                                   acrescenta às frases as de um ficheiro nesse formato;
+                                   um ficheiro com erros é recusado por inteiro
   velunor-admin --help
 
 O registo de aliases é $XDG_CONFIG_HOME/velunor/aliases.ini (~/.config/velunor/aliases.ini).
@@ -113,6 +119,8 @@ int main(int argc, char** argv)
             return admin::bsaCommand(args.mid(1), io);
         if (command == "zscore")
             return admin::zscoreCommand(args.mid(1), io);
+        if (command == "phrases")
+            return admin::phrasesCommand(args.mid(1), io);
         if (args.size() < 2)
             return usage(err, QString("o comando %1 precisa do nome do alias.").arg(command));
         const QString alias = args[1];
