@@ -282,9 +282,7 @@ void TMainForm::BotaoPsqClick(QObject* sender)
     case 11: FormT2Pesq->PageControl1->setCurrentIndex(1); break;
     default: break;
     }
-    FormT2Pesq->show();
-    FormT2Pesq->raise();
-    FormT2Pesq->activateWindow();
+    FormT2Pesq->showWindow();
 }
 
 void TMainForm::FileNewItemClick() { BotaoPsqClick(BotaoPsq); }
@@ -367,7 +365,8 @@ QList<Dataset*> TMainForm::pendingChanges() const
     if (!DataModule1)
         return pending;
     for (Dataset* d : {static_cast<Dataset*>(DataModule1->TableEco), static_cast<Dataset*>(DataModule1->TablePac),
-                       static_cast<Dataset*>(DataModule1->TableTipoEx), static_cast<Dataset*>(DataModule1->TableConc)}) {
+                       static_cast<Dataset*>(DataModule1->TableTipoEx), static_cast<Dataset*>(DataModule1->TableConc),
+                       static_cast<Dataset*>(DataModule1->TableFrase)}) {
         if (!d->editing())
             continue;
         // Text still in a control counts as typed work, even text its field

@@ -157,12 +157,8 @@ void TMainForm::inserirFrases1Click(QObject* sender)
 {
     if (QApplication::activeWindow() == this)
         DBNavigator2->click(DBNavigator::Edit);
-    QWidget* window = tagOf(sender) == 1 ? static_cast<QWidget*>(Form1)
-                    : tagOf(sender) == 2 ? static_cast<QWidget*>(FormConc)
-                                         : nullptr;
-    if (!window)
-        return;
-    window->show();
-    window->raise();
-    window->activateWindow();
+    if (tagOf(sender) == 1)
+        Form1->showWindow();
+    else if (tagOf(sender) == 2)
+        FormConc->showWindow();
 }

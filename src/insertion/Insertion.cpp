@@ -1,7 +1,7 @@
 #include "insertion/Insertion.h"
 
-#include "app/Main.h"
 #include "data/controls/DBRichEdit.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Placement.h"
 
 #include <QApplication>
@@ -12,15 +12,23 @@ namespace insertion {
 void pasteIntoReport(const QString& text)
 {
     QApplication::clipboard()->setText(text);
-    if (MainForm)
-        MainForm->Editor->pasteFromClipboard();
+    // The report editor is the main window's member "Editor".
+    if (const QWidget* main = Application::instance()->mainWindow())
+        if (auto* editor = main->findChild<DBRichEdit*>("Editor"))
+            editor->pasteFromClipboard();
 }
 
 void placeOverMainWindow(QWidget* window, const QSize& outer)
 {
     const QSize frame = window->frameGeometry().size() - window->geometry().size();
     window->resize(outer - frame);
-    centreOn(window, MainForm);
+    centreOn(window, Application::instance()->mainWindow());
+}
+
+QStringList navigatorHints()
+{
+    return {"Primeiro ", "Registo ", QString::fromUtf8("Próximo "), QString::fromUtf8("Último "), "Novo ",
+            "Apagar ",   "Editar ",  "Gravar ",                     "Cancelar ",                  "Actualizar "};
 }
 
 } // namespace insertion

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -16,5 +17,9 @@ void pasteIntoReport(const QString& text);
 // Gives a window its outer size (frame included) and centres it on the main
 // window, kept inside the screen; for the window's first showing.
 void placeOverMainWindow(QWidget* window, const QSize& outer);
+
+// The hints of both windows' navigators, one per button kind in the
+// navigator's order, each with a trailing blank.
+QStringList navigatorHints();
 
 } // namespace insertion

@@ -6,6 +6,7 @@
 #include "data/controls/DBRichEdit.h"
 #include "insertion/Insertion.h"
 #include "platform/ui/Fonts.h"
+#include "platform/ui/Placement.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -51,8 +52,7 @@ TFormConc::TFormConc(QWidget* parent) : QWidget(parent, Qt::Window)
     DBNavigator1->setFlat(true);
     DBNavigator1->setVisibleButtons({DBNavigator::Prior, DBNavigator::Next, DBNavigator::Insert, DBNavigator::Delete,
                                      DBNavigator::Post, DBNavigator::Cancel});
-    DBNavigator1->setHints({"Primeiro ", "Registo ", QString::fromUtf8("Próximo "), QString::fromUtf8("Último "),
-                            "Novo ", "Apagar ", "Editar ", "Gravar ", "Cancelar ", "Actualizar "});
+    DBNavigator1->setHints(insertion::navigatorHints());
     DBNavigator1->setDataSourceName("DataModule1.DataSourceConc");
 
     PreConclusao = new DBRichEdit(this);
@@ -79,6 +79,8 @@ TFormConc::~TFormConc()
     if (FormConc == this)
         FormConc = nullptr;
 }
+
+void TFormConc::showWindow() { openWithFocus(this, DBGrid1); }
 
 void TFormConc::showEvent(QShowEvent* event)
 {

@@ -18,6 +18,9 @@ public:
     explicit TFormConc(QWidget* parent = nullptr);
     ~TFormConc() override;
 
+    // Shows the window, or brings it to the front, with the focus in the list.
+    void showWindow();
+
     QWidget* Panel1;
     DBGrid* DBGrid1;
     QLabel* Label1;

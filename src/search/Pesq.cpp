@@ -1,7 +1,7 @@
 #include "search/Pesq.h"
 
-#include "app/Main.h"
 #include "data/DM.h"
+#include "data/Schema.h"
 #include "data/controls/ControlSupport.h"
 #include "data/controls/DBGrid.h"
 #include "platform/ui/Colours.h"
@@ -50,6 +50,8 @@ const char* const kJoints[] = {" or Upper(NOME) like ",
                                " or Upper(Cast(PERUTENTE as Char(3))) like ",
                                " or Upper(CENTROS) like ",
                                " or Upper(NCENTROS) like "};
+
+const char* const kResults = "  Resultados da Pesquisa...";
 
 // The escape character of every "like": PostgreSQL would otherwise take a
 // backslash as one. Typed, it is doubled and so stands for itself.
@@ -144,7 +146,7 @@ TFormPesqAV::TFormPesqAV(QWidget* parent)
     Image1->setGeometry(243, 1, 194, 110);
     Image1->setPixmap(QPixmap::fromImage(jpegPicture(":/assets/magnifier.jpg")));
 
-    Label1 = new QLabel("  Resultados da Pesquisa...", this);
+    Label1 = new QLabel(kResults, this);
     Label1->setObjectName("Label1");
     Label1->setGeometry(0, 112, 437, 17);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -158,6 +160,11 @@ TFormPesqAV::TFormPesqAV(QWidget* parent)
     DBGrid1->setConfirmDelete(true);
     DBGrid1->setToolTip("Duplo-CLique para selecionar paciente...");
     DBGrid1->setDataSourceName("DataModule1.DataSourcePesqAV");
+    // The statement's columns, in its order; a whole name (50 characters)
+    // shows without widening its column.
+    const int digit = DBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (const QString& column : schema::patientSearchColumns())
+        DBGrid1->addColumn(column, column, column == "NOME" ? digit * 50 + 6 : -1);
     connect(DBGrid1, &DBGrid::dblClick, this, [this] { controls::runReported([this] { DBGrid1DblClick(); }); });
 
     setTabOrder(Edit1, BitBtn1);
@@ -180,10 +187,8 @@ void TFormPesqAV::showWindow()
     // Built at start-up, before the main window shows, and again after each
     // close: it opens hidden only when new, and then goes over the main window.
     if (!FormPesqAV->isVisible())
-        centreOn(FormPesqAV, MainForm);
-    FormPesqAV->show();
-    FormPesqAV->raise();
-    FormPesqAV->activateWindow();
+        centreOn(FormPesqAV, Application::instance()->mainWindow());
+    openWithFocus(FormPesqAV, FormPesqAV->Edit1);
 }
 
 QString TFormPesqAV::searchStatement(const QString& text)
@@ -210,14 +215,23 @@ QString TFormPesqAV::searchStatement(const QString& text)
 
 void TFormPesqAV::BitBtn1Click()
 {
-    // The button comes back whatever happens, a failed search included.
+    // The button and the pointer come back whatever happens, a failed search
+    // included; the pointer shows the work while the statement runs.
     BitBtn1->setEnabled(false);
     BitBtn1->repaint();
-    const auto enable = qScopeGuard([this] { BitBtn1->setEnabled(true); });
+    Label1->setText(kResults);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([this] {
+        QApplication::restoreOverrideCursor();
+        BitBtn1->setEnabled(true);
+    });
     Query* query = DataModule1->QueryPesqAv;
     query->close();
     query->setSql(searchStatement(Edit1->text()));
     query->open();
+    // Said where the hits show: a box would have to be closed each time.
+    if (query->isEmpty())
+        Label1->setText(QString::fromUtf8(kResults) + " nenhum paciente encontrado.");
     QApplication::beep();
 }
 

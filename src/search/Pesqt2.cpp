@@ -6,6 +6,7 @@
 #include "data/controls/ControlSupport.h"
 #include "data/controls/DBGrid.h"
 #include "platform/ui/Fonts.h"
+#include "platform/ui/Placement.h"
 #include "search/DatePagedQuery.h"
 #include "search/Common.h"
 
@@ -82,6 +83,10 @@ TFormT2Pesq::TFormT2Pesq(QWidget* parent) : QDialog(parent)
     createExamPage();
     createButtons();
     Edit1->setFocus();
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tab == 1)
+            controls::runReported([this] { examsTabShown(); });
+    });
     // Coming back from a message box opened over the window is no return to
     // it: the lists stay as they are (a failing list would otherwise fail
     // again each time its error box closes).
@@ -270,6 +275,21 @@ void TFormT2Pesq::FormActivate()
         QueryPesq1->close();
         QueryPesq1->open();
     }
+}
+
+void TFormT2Pesq::showWindow()
+{
+    openWithFocus(this, PageControl1->currentIndex() == 1 ? static_cast<QWidget*>(DBGrid2) : Edit1);
+}
+
+// A hidden window reads the list as it shows (FormActivate); a shown one,
+// when its tab comes to the front by hand or by the opener, and only if it
+// was never read: the rows read last stay until the next return to the
+// window or "Actualizar...". Without it, the date search would have no list.
+void TFormT2Pesq::examsTabShown()
+{
+    if (isVisible() && !QueryPesq1->active())
+        QueryPesq1->open();
 }
 
 // Each showing, and each return to the window from another one, refreshes

@@ -27,6 +27,11 @@ public:
     explicit TFormT2Pesq(QWidget* parent = nullptr);
     ~TFormT2Pesq() override;
 
+    // Shows the window on the tab the opener chose, or brings it to the
+    // front, with the focus where the user types: the name field on
+    // "pacientes", the exam list on "exames".
+    void showWindow();
+
     QTabWidget* PageControl1;
     QWidget* TabSheet1;
     QWidget* TabSheet2;
@@ -82,6 +87,8 @@ private:
     void selectListedPatient();
     // FormActivate, once per return to the window.
     void returned();
+    // Reads the exam list when the "exames" tab shows and it was never read.
+    void examsTabShown();
     // Reads more of the exam list when its shown rows near an end of what is held.
     void fetchNearEdges();
 

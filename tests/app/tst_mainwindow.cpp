@@ -1059,24 +1059,28 @@ private slots:
         QCOMPARE(texts(boxes), QStringList{kCloseQuestion});
     }
 
-    void theQuestionCoversExamTypesAndConclusionsToo_data()
+    void theQuestionCoversExamTypesConclusionsAndPhrasesToo_data()
     {
         QTest::addColumn<QString>("record");
         QTest::newRow("exam type") << "type";
         QTest::newRow("conclusion") << "conclusion";
+        QTest::newRow("phrase") << "phrase";
     }
 
-    void theQuestionCoversExamTypesAndConclusionsToo()
+    void theQuestionCoversExamTypesConclusionsAndPhrasesToo()
     {
         QFETCH(QString, record);
         if (record == "type") {
             DataModule1->TableTipoEx->first();
             DataModule1->TableTipoEx->edit();
             DataModule1->TableTipoExTipo->setValue("Ecocardiograma pediátrico");
-        } else {
+        } else if (record == "conclusion") {
             QVERIFY(DataModule1->TableConc->active());
             DataModule1->TableConc->insert();
             DataModule1->TableConcNome->setValue("Normal");
+        } else {
+            DataModule1->TableFrase->insert();
+            DataModule1->TableFraseFrase->setValue("Sem alterações.");
         }
         QList<SeenBox> boxes;
         QVERIFY(closeMainWindow(&boxes));
@@ -1085,7 +1089,8 @@ private slots:
             QCOMPARE(store_().query("select tipo from tipoexame where id = :i", {ecocardiograma}).rows.at(0).at(0),
                      QVariant(QString::fromUtf8("Ecocardiograma pediátrico")));
         else
-            QCOMPARE(store_().query("select nome from conclusao").rows.size(), size_t(1));
+            QCOMPARE(store_().query(record == "phrase" ? "select frase from frase" : "select nome from conclusao").rows.size(),
+                     size_t(1));
     }
 };
 

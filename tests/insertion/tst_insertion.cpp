@@ -3,9 +3,11 @@
 #include "common/Dialogs.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
+#include "common/Typing.h"
 #include "data/Clock.h"
 #include "data/DM.h"
 #include "data/controls/DBGrid.h"
+#include "data/controls/DBNavigator.h"
 #include "data/controls/DBRichEdit.h"
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
@@ -37,7 +39,8 @@ class TestInsertion : public QObject {
     // F5 or F8 while the main window is active.
     void fromMainWindow(QAction* command)
     {
-        QApplication::setActiveWindow(MainForm);
+        MainForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(MainForm));
         command->trigger();
     }
 
@@ -81,6 +84,7 @@ private slots:
         QTest::keyClick(Form1->DBGrid1, Qt::Key_Down);
         const QRect row2 = Form1->DBGrid1->visualRect(Form1->DBGrid1->model()->index(1, 0));
         QTest::mouseDClick(Form1->DBGrid1->viewport(), Qt::LeftButton, {}, row2.center());
+        QVERIFY(!Form1->DBGrid1->isEditingCell());
         QCOMPARE(MainForm->Editor->toPlainText(), "Antes " + phrase1 + phrase2 + " depois");
         QCOMPARE(QApplication::clipboard()->text(), phrase2);
         QVERIFY(Form1->isVisible());
@@ -131,6 +135,70 @@ private slots:
             QCOMPARE(boxes, QStringList{"Delete record?"});
             QCOMPARE(store->connect("CHECK")->query("select count(*) from frase").rows.at(0).at(0).toInt(), left);
         }
+    }
+
+    // The navigator starts a new phrase or a change, typed into the list's
+    // cells; until then typing changes nothing. Esc hides the picker and
+    // leaves a change pending, to be saved when it shows again.
+    void phrasesAreAddedAndChangedWithTheNavigator()
+    {
+        fromMainWindow(MainForm->Frases1);
+        QVERIFY(QTest::qWaitForWindowActive(Form1));
+        DBGrid* list = Form1->DBGrid1;
+        auto press = [&](DBNavigator::Button button) {
+            QTest::mouseClick(Form1->DBNavigator1->button(button), Qt::LeftButton);
+        };
+        auto stored = [&] {
+            QStringList rows;
+            for (const auto& row : store->connect("CHECK")->query("select frase, outros from frase order by codfrase").rows)
+                rows << row[0].toString() + "|" + row[1].toString();
+            return rows;
+        };
+        const QStringList before = stored();
+        typeAtFocus("x y", Form1);
+        QVERIFY(!list->isEditingCell());
+        QCOMPARE(DataModule1->TableFrase->state(), DataSetState::Browse);
+
+        press(DBNavigator::Insert);
+        typeAtFocus("CIA; \"ostium secundum\".\r", Form1);
+        QTest::keyClick(list, Qt::Key_Right);
+        typeAtFocus("rara\r", Form1);
+        press(DBNavigator::Post);
+        QCOMPARE(stored(), before + QStringList{"CIA; \"ostium secundum\".|rara"});
+
+        DataModule1->TableFrase->first();
+        press(DBNavigator::Edit);
+        QTest::keyClick(list, Qt::Key_Left);
+        QTest::keyClick(list, Qt::Key_F2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+        typeAtFocus(" Normal.\r", Form1);
+        QTest::keyClick(list, Qt::Key_Escape);
+        QVERIFY(!Form1->isVisible());
+        QCOMPARE(DataModule1->TableFrase->state(), DataSetState::Edit);
+        QCOMPARE(stored().first(), phrase1 + "|uso frequente");
+        fromMainWindow(MainForm->Frases1);
+        press(DBNavigator::Post);
+        QCOMPARE(stored().first(), phrase1 + " Normal.|uso frequente");
+    }
+
+    // Each opening puts the focus in the conclusions' list, wherever it was
+    // left: "usar conclusão" pressed with the mouse would otherwise keep it,
+    // and a blank typed would insert the conclusion again.
+    void everyOpeningPutsTheFocusInTheList()
+    {
+        fromMainWindow(MainForm->Concluses1);
+        QVERIFY(QTest::qWaitForWindowActive(FormConc));
+        QTest::mouseClick(FormConc->BitBtn1, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), FormConc->BitBtn1);
+        FormConc->close();
+        fromMainWindow(MainForm->Concluses1);
+        QVERIFY(QTest::qWaitForWindowActive(FormConc));
+        QCOMPARE(QApplication::focusWidget(), FormConc->DBGrid1);
+        // brought to the front while it shows
+        QTest::mouseClick(FormConc->BitBtn1, Qt::LeftButton);
+        fromMainWindow(MainForm->Concluses1);
+        QVERIFY(QTest::qWaitForWindowActive(FormConc));
+        QCOMPARE(QApplication::focusWidget(), FormConc->DBGrid1);
     }
 
     void aConclusionGoesInAsPlainTextUnsavedChangesIncluded()

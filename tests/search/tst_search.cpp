@@ -3,8 +3,10 @@
 #include "common/Dialogs.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
+#include "common/Typing.h"
 #include "data/Clock.h"
 #include "data/DM.h"
+#include "data/controls/DBEdit.h"
 #include "data/controls/DBGrid.h"
 #include "platform/engine/Values.h"
 #include "platform/ui/Application.h"
@@ -18,6 +20,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -28,8 +31,6 @@ namespace {
 
 const QDate kToday(2026, 3, 10);
 const QDateTime kNow = wallClock(kToday, QTime(10, 30));
-
-QString closedList() { return "QueryPesq1: Cannot perform this operation on a closed dataset."; }
 
 // A column of every record a record set holds, in its order.
 QVariantList column(Dataset* d, const QString& field)
@@ -200,15 +201,86 @@ private slots:
         QCOMPARE(currentPatient(), ana);
     }
 
+    // Leaving the window by a button pressed with the mouse, and coming back
+    // by the keyboard: the typing goes where the user types, never to the
+    // button (a blank would press it) and on to the current patient's name.
+    void everyOpeningPutsTheFocusWhereTheUserTypes_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Selecionar") << "BitBtn1";
+        QTest::newRow("Cancelar") << "BitBtn2";
+        QTest::newRow("advanced search") << "";
+    }
+    void everyOpeningPutsTheFocusWhereTheUserTypes()
+    {
+        QFETCH(QString, button);
+        MainForm->DBEdit1->setFocus();
+        const QVariant name = DataModule1->TablePacNOME->value();
+        if (button.isEmpty()) {
+            TFormPesqAV* w = openAdvanced();
+            QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+            QVERIFY(QApplication::focusWidget() != w->Edit1);
+            MainForm->ToolButton8->click(); // while it shows
+            typeAtFocus("maria silva", MainForm);
+            QCOMPARE(w->Edit1->text(), QString("maria silva"));
+        } else {
+            QTest::keyClick(MainForm->DBEdit1, Qt::Key_D, Qt::ControlModifier);
+            QVERIFY(QTest::qWaitForWindowActive(FormT2Pesq));
+            QCOMPARE(QApplication::focusWidget(), FormT2Pesq->DBGrid2);
+            DBGrid* exams = FormT2Pesq->DBGrid2;
+            QTest::mouseClick(exams->viewport(), Qt::LeftButton, {}, exams->visualRect(exams->model()->index(2, 1)).center());
+            QTest::mouseClick(FormT2Pesq->findChild<QPushButton*>(button), Qt::LeftButton);
+            QVERIFY(!FormT2Pesq->isVisible());
+            // The desktop gives the main window back its focus.
+            MainForm->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(MainForm));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+            QVERIFY(QTest::qWaitForWindowActive(FormT2Pesq));
+            typeAtFocus("maria silva", MainForm);
+            QVERIFY(FormT2Pesq->isVisible());
+            QCOMPARE(FormT2Pesq->Edit1->text(), QString("MARIA SILVA"));
+        }
+        QCOMPARE(DataModule1->TablePac->state(), DataSetState::Browse);
+        if (button != "BitBtn1")
+            QCOMPARE(DataModule1->TablePacNOME->value(), name);
+    }
+
+    // However the exams page comes to the front of the shown window, a list
+    // never read is read, so that a date finds its exams; a list once read
+    // stays as read until the next return to the window.
+    void theExamsPageReadsAListNeverRead_data()
+    {
+        QTest::addColumn<bool>("byHand");
+        QTest::newRow("tab chosen by hand") << true;
+        QTest::newRow("Ctrl+D in the window") << false;
+    }
+    void theExamsPageReadsAListNeverRead()
+    {
+        QFETCH(bool, byHand);
+        openSearch(0);
+        QTabWidget* pages = FormT2Pesq->PageControl1;
+        if (byHand) {
+            auto* tabs = pages->findChild<QTabBar*>();
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        } else {
+            QTest::keyClick(FormT2Pesq->Edit1, Qt::Key_D, Qt::ControlModifier);
+        }
+        QCOMPARE(pages->currentIndex(), 1);
+        QCOMPARE(FormT2Pesq->DBGrid2->model()->rowCount(), 4);
+        QCOMPARE(answerBoxes([&] { FormT2Pesq->Data->setDate(kToday.addDays(-2)); }), QStringList());
+        QCOMPARE(FormT2Pesq->QueryPesq1dataexame->value().toDate(), kToday.addDays(-2));
+
+        exam(beatriz, wallClock(kToday, QTime(12, 0)), double(helena));
+        pages->setCurrentIndex(0);
+        pages->setCurrentIndex(1);
+        QCOMPARE(FormT2Pesq->DBGrid2->model()->rowCount(), 4);
+        returnToSearch();
+        QCOMPARE(FormT2Pesq->DBGrid2->model()->rowCount(), 5);
+    }
+
     void theExamListShowsExamsWithAKnownDoctorNewestFirst()
     {
-        // Until the window is activated on its exams page, the list is not read.
-        openSearch(0);
-        FormT2Pesq->PageControl1->setCurrentIndex(1);
-        QVERIFY(!FormT2Pesq->QueryPesq1->active());
-        QCOMPARE(answerBox([&] { FormT2Pesq->Data->setDate(kToday.addDays(-2)); }), closedList());
-
-        returnToSearch();
+        openSearch(1);
         DatePagedQuery* list = FormT2Pesq->QueryPesq1;
         QVERIFY(list->active());
         QCOMPARE(list->recNo(), 0);
@@ -389,7 +461,9 @@ private slots:
         QTest::newRow("backslash") << "\\b" << QList<int>{carlos};
         QTest::newRow("escape character") << "!" << QList<int>{beatriz};
         QTest::newRow("digits in a phone number") << "9123" << QList<int>{beatriz};
-        QTest::newRow("digits in a date") << "2019-03" << QList<int>{ana};
+        QTest::newRow("a date as shown") << "14/03/2019" << QList<int>{ana};
+        QTest::newRow("part of a date as shown") << "12/2023" << QList<int>{carlos};
+        QTest::newRow("a date as stored") << "2019-03" << QList<int>{};
         QTest::newRow("digits in numbers") << "123" << QList<int>{beatriz, carlos};
     }
     void theAdvancedSearchFindsTheTextLiterallyInAnyColumn()
@@ -399,19 +473,35 @@ private slots:
         db->execute("update bddid set dnasc = :d, morada = :m where nf = :n",
                     {wallClock(QDate(2019, 3, 14)), QString::fromUtf8("Rua da Conceição"), ana});
         db->execute("update bddid set telef = '912345678', prof = :p where nf = :n", {QString::fromUtf8("Olá!"), beatriz});
-        db->execute("update bddid set morada = :m, ncons = 123 where nf = :n", {"Rua:7 A\\B", carlos});
+        db->execute("update bddid set morada = :m, ncons = 123, d1cons = :d where nf = :n",
+                    {"Rua:7 A\\B", QDate(2023, 12, 8), carlos});
         QCOMPARE(search(text), found);
         QVERIFY(FormPesqAV->BitBtn1->isEnabled());
+        // Nothing found is said where the hits show, without a box.
+        QCOMPARE(FormPesqAV->Label1->text().endsWith("nenhum paciente encontrado."), found.isEmpty());
         QCOMPARE(db->query("select count(*) from bddid").rows.at(0).at(0).toInt(), 4);
     }
 
-    void aFailedSearchLeavesTheButtonEnabled()
+    // The pointer shows the work while the statement runs; it and the
+    // button come back, whatever the search gives.
+    void aSearchShowsItsWorkAndAFailedOneLeavesTheButtonEnabled()
     {
         TFormPesqAV* w = openAdvanced();
+        QList<int> shapes;
+        QObject watching;
+        connect(DataModule1->DataSourcePesqAV, &DataSource::changed, &watching, [&](DataEvent event) {
+            if (event == DataEvent::ActiveChanged && DataModule1->QueryPesqAv->active())
+                shapes << (QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1);
+        });
+        QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+        QCOMPARE(shapes, QList<int>{Qt::WaitCursor});
+        QVERIFY(!QApplication::overrideCursor());
+
         db->execute("alter table bddid rename to pacientes");
         const QString error = answerBox([&] { QTest::mouseClick(w->BitBtn1, Qt::LeftButton); });
         QVERIFY(!error.isEmpty());
         QVERIFY(w->BitBtn1->isEnabled());
+        QVERIFY(!QApplication::overrideCursor());
         QVERIFY(!DataModule1->QueryPesqAv->active());
     }
 
@@ -435,6 +525,8 @@ private slots:
         QVERIFY(again->BitBtn1->isEnabled());
         QCOMPARE(again->DBGrid1->model()->rowCount(), 1);
         QCOMPARE(again->DBGrid1->columnTitle(20), QString("NCENTROS"));
+        const QString wholeName = QString::fromUtf8("MARIA DA CONCEIÇÃO FERREIRA DE CARVALHO");
+        QVERIFY(again->DBGrid1->columnWidth(1) > again->DBGrid1->fontMetrics().horizontalAdvance(wholeName));
         QCOMPARE(again->Image1->pixmap().size(), QSize(194, 110));
         QCOMPARE(again->Image1->pixmap().toImage().pixelColor(2, 2), QColor(Qt::white));
     }

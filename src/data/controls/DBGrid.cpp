@@ -195,9 +195,16 @@ void DBGrid::setRowSelect(bool on)
 void DBGrid::setEditable(bool on)
 {
     m_editable = on;
-    setEditTriggers(on ? QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked
-                             | QAbstractItemView::EditKeyPressed
-                       : QAbstractItemView::NoEditTriggers);
+    EditTriggers triggers = QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed;
+    if (!m_editOnRequest)
+        triggers |= QAbstractItemView::DoubleClicked;
+    setEditTriggers(on ? triggers : QAbstractItemView::NoEditTriggers);
+}
+
+void DBGrid::setEditOnRequest(bool on)
+{
+    m_editOnRequest = on;
+    setEditable(m_editable);
 }
 
 // --- columns -----------------------------------------------------------------
@@ -434,6 +441,9 @@ bool DBGrid::startEditing()
 
 bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
+    const bool byKey = trigger == QAbstractItemView::AnyKeyPressed || trigger == QAbstractItemView::EditKeyPressed;
+    if (byKey && m_editOnRequest && !(dataset() && dataset()->editing()))
+        return false;
     if (trigger == QAbstractItemView::AnyKeyPressed && m_editable && index.isValid()) {
         // Typing into a cell changes the record: it must be editing first.
         const Field* field = columnField(index.column());

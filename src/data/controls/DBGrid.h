@@ -62,6 +62,12 @@ public:
     void setRowSelect(bool on);
     bool isEditable() const { return m_editable; }
     void setEditable(bool on);
+    // With editing on request, typing (or F2) opens a cell only while the
+    // record is already being edited or inserted, after an Edit or an
+    // Insert, and a double-click opens none: in a pick list whose keys and
+    // clicks mean something else, a stray key changes nothing.
+    bool editOnRequest() const { return m_editOnRequest; }
+    void setEditOnRequest(bool on);
     bool confirmDelete() const { return m_confirmDelete; }
     void setConfirmDelete(bool on) { m_confirmDelete = on; }
     // Whether a cell editor is open.
@@ -120,6 +126,7 @@ private:
     std::vector<int> m_fieldIndex; // per shown column, the field's index or -1
     bool m_rowSelect = false;
     bool m_editable = false;
+    bool m_editOnRequest = false;
     bool m_confirmDelete = false;
     bool m_syncing = false;
     bool m_applyingWidths = false;

@@ -17,3 +17,11 @@ void centreOn(QWidget* window, const QWidget* over)
     window->move(std::clamp(place.left(), available.left(), last.x()),
                  std::clamp(place.top(), available.top(), last.y()));
 }
+
+void openWithFocus(QWidget* window, QWidget* focus)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+    focus->setFocus(Qt::OtherFocusReason);
+}
