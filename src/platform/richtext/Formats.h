@@ -33,6 +33,10 @@ enum Property : int {
     PictureKind,  // QString: its kind ("pngblip", "jpegblip", "wmetafile8", ...)
     PictureHidden, // bool: beyond the data a report shows, kept but not drawn
 
+    // Table formats. int: the rows' \trleft in twips (the left margin
+    // shows only what is not negative of it).
+    TableLeft,
+
     // The root frame's format: the {\*\...} groups before the first paragraph
     // (list tables and the like), each as written.
     DocumentGroups,

@@ -39,6 +39,8 @@ QTextTable* TableBuilder::start(const RowDef& row)
     format.setBorderCollapse(true);
     format.setCellSpacing(0);
     format.setCellPadding(0);
+    if (row.left != 0)
+        format.setProperty(TableLeft, row.left);
     if (row.left > 0)
         format.setLeftMargin(row.left * kPixelsPerTwip);
     if (row.align == 'c')

@@ -345,7 +345,7 @@ private slots:
                "{\\*\\listtable{\\list{\\listlevel{\\leveltext \\'01\\u-3913 ?;}}}}"
                "a{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt liga\\'e7\\'e3o}}"
                " b \\info c{\\b\\pict d}}"
-            << "aligação b cd";
+            << "\uFFFCaligação b cd";
     }
     void readsCharacters()
     {
