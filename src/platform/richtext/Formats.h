@@ -14,7 +14,8 @@ enum Property : int {
     // understand, each as it was written.
     KeptGroups = QTextFormat::UserProperty + 0x100,
     // QString: one leader per tab stop of the block, in order: 'd' dots,
-    // 'h' hyphens, 'u' underline, 't' thick line, 'e' equal signs, ' ' none.
+    // 'h' hyphens, 'u' underline, 't' thick line, 'e' equal signs, ' ' none;
+    // 'i' marks the stop a hanging first line has where the others start.
     TabLeaders,
     // QString: the paragraph's list words (\ls, \ilvl) as written.
     ListWords,

@@ -4,6 +4,7 @@
 #include "platform/richtext/Pictures.h"
 
 #include <algorithm>
+#include <array>
 
 namespace richtext::detail {
 
@@ -54,18 +55,28 @@ void PictureReader::word(QStringView raw, Word word, bool hasParam, int param)
 
 void PictureReader::hex(QStringView text)
 {
-    m_data.reserve(m_data.size() + text.size() / 2);
+    // The bulk of a report with pictures: digits straight into the bytes.
+    qsizetype size = m_data.size();
+    m_data.resize(size + text.size() / 2 + 1);
+    char* out = m_data.data();
+    static const auto values = [] {
+        std::array<signed char, 128> t;
+        for (int c = 0; c < 128; ++c)
+            t[c] = static_cast<signed char>(hexValue(char16_t(c)));
+        return t;
+    }();
     for (const QChar c : text) {
-        const int v = hexValue(c.unicode());
+        const int v = c.unicode() < 128 ? values[c.unicode()] : -1;
         if (v < 0)
             continue;
         if (m_nibble < 0) {
             m_nibble = v;
         } else {
-            m_data.append(char(m_nibble * 16 + v));
+            out[size++] = char(m_nibble * 16 + v);
             m_nibble = -1;
         }
     }
+    m_data.truncate(size);
 }
 
 void PictureReader::binary(QStringView bytes)

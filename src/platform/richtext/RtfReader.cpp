@@ -106,7 +106,6 @@ public:
 
     void run()
     {
-        enablePictures(doc_);
         cursor_.beginEditBlock();
         while (pos_ < in_.size() && !done_) {
             const char16_t c = in_[pos_++].unicode();
@@ -133,6 +132,9 @@ public:
         }
         finish();
         cursor_.endEditBlock();
+        // Only now: a layout made before would lay out every insertion.
+        if (pictures_ > 0)
+            enablePictures(doc_);
     }
 
 private:

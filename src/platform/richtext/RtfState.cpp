@@ -182,10 +182,26 @@ QTextBlockFormat blockFormat(const ParaState& p, const QList<QColor>& colours)
         f.setLineHeight(p.line * kPixelsPerTwip, QTextBlockFormat::MinimumHeight);
     else if (p.line < 0)
         f.setLineHeight(-p.line * kPixelsPerTwip, QTextBlockFormat::FixedHeight);
-    if (!p.tabs.isEmpty())
-        f.setTabPositions(p.tabs);
-    if (!p.leaders.trimmed().isEmpty())
-        f.setProperty(TabLeaders, p.leaders);
+    // RTF gives tab stops from the margin, the layout takes them from where
+    // the paragraph's first line starts; a hanging first line has a stop of
+    // its own where the other lines start, which the writer leaves out.
+    const double start = (p.left + p.first) * kPixelsPerTwip;
+    QList<QTextOption::Tab> tabs;
+    QString leaders = p.leaders;
+    if (p.first < 0 && std::none_of(p.tabs.begin(), p.tabs.end(), [&](const QTextOption::Tab& t) {
+            return t.position > start && t.position <= p.left * kPixelsPerTwip;
+        })) {
+        tabs.append(QTextOption::Tab(-p.first * kPixelsPerTwip, QTextOption::LeftTab));
+        leaders.prepend(u'i');
+    }
+    for (QTextOption::Tab tab : p.tabs) {
+        tab.position -= start;
+        tabs.append(tab);
+    }
+    if (!tabs.isEmpty())
+        f.setTabPositions(tabs);
+    if (!leaders.trimmed().isEmpty())
+        f.setProperty(TabLeaders, leaders);
     if (p.breakBefore)
         f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (colour(colours, p.shading).isValid())

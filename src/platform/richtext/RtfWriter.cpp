@@ -312,7 +312,10 @@ private:
         }
         const QString leaders = f.stringProperty(TabLeaders);
         const QList<QTextOption::Tab> tabs = f.tabPositions();
+        const double start = f.leftMargin() + f.textIndent(); // tab stops count from here
         for (qsizetype i = 0; i < tabs.size(); ++i) {
+            if (i < leaders.size() && leaders[i] == u'i')
+                continue;
             static const std::pair<char16_t, const char16_t*> leaderWords[] = {
                 {'d', u"\\tldot"}, {'h', u"\\tlhyph"}, {'u', u"\\tlul"}, {'t', u"\\tlth"}, {'e', u"\\tleq"}};
             for (const auto& [letter, name] : leaderWords)
@@ -324,7 +327,7 @@ private:
                 word(u"\\tqc");
             else if (tabs[i].type == QTextOption::DelimiterTab)
                 word(u"\\tqdec");
-            word(u"\\tx", twips(tabs[i].position));
+            word(u"\\tx", twips(tabs[i].position + start));
         }
         if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             word(u"\\pagebb");
