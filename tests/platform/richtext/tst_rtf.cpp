@@ -628,8 +628,11 @@ private slots:
             QTextDocument doc;
             for (qsizetype n = 5; n < rtf.size(); ++n) { // from "{\rtf" on
                 richtext::load(&doc, rtf.left(n));
-                const QString part = doc.toPlainText();
-                // A cut number (\u94 of \u945) may change the last character.
+                QString part = doc.toPlainText();
+                // A cut number (\u94 of \u945) may change the last character;
+                // a cut table still has the paragraph after it.
+                while (part.endsWith(u'\n'))
+                    part.chop(1);
                 QVERIFY2(full.startsWith(part.chopped(part.isEmpty() ? 0 : 1)),
                          qPrintable(name + " cut at " + QString::number(n) + ": " + part));
             }
