@@ -317,6 +317,12 @@ private:
         }
         if (consumeSkipped() || byte < 0)
             return;
+        // The bullet of the Symbol font, which list paragraphs use, is the
+        // bullet wherever the font maps its characters differently.
+        if (byte == 0xB7 && fonts_.value(top().ch.font < 0 ? defaultFont_ : top().ch.font) == u"Symbol") {
+            put(0x2022);
+            return;
+        }
         put(cp1252::toUnicode((unsigned char)byte));
     }
 

@@ -484,7 +484,8 @@ private:
         case QChar::Nbsp: out_ += u"\\~"; break;
         case QChar::SoftHyphen: out_ += u"\\-"; break;
         default: {
-            const int byte = cp1252::fromUnicode(c);
+            // The Symbol font's bullet, as the reader took it.
+            const int byte = c == 0x2022 && fonts_[current_.font] == u"Symbol" ? 0xB7 : cp1252::fromUnicode(c);
             if (byte >= 0) {
                 static const char hex[] = "0123456789abcdef";
                 out_ += u"\\'";
