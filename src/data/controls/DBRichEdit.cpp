@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTextBlock>
 #include <QTextCursor>
 
 DBRichEdit::DBRichEdit(QWidget* parent) : QTextEdit(parent)
@@ -140,7 +141,22 @@ bool DBRichEdit::edit(const std::function<void(QTextCursor&)>& change)
 
 bool DBRichEdit::insertFragment(const QTextDocumentFragment& fragment)
 {
-    return edit([&](QTextCursor& cursor) { cursor.insertFragment(fragment); });
+    // Inserted into a paragraph, the fragment's first paragraph would take
+    // that paragraph's format: it goes on paragraphs of its own instead.
+    QTextDocument scratch;
+    QTextCursor(&scratch).insertFragment(fragment);
+    const QTextBlockFormat first = scratch.firstBlock().blockFormat();
+    return edit([&](QTextCursor& cursor) {
+        cursor.removeSelectedText();
+        if (!cursor.atBlockStart())
+            cursor.insertBlock();
+        if (!cursor.atBlockEnd()) {
+            cursor.insertBlock();
+            cursor.movePosition(QTextCursor::PreviousBlock);
+        }
+        cursor.setBlockFormat(first);
+        cursor.insertFragment(fragment);
+    });
 }
 
 bool DBRichEdit::event(QEvent* event)

@@ -43,8 +43,8 @@ public:
     // when the record is being edited (or starts being edited by automatic
     // editing); false when it is not. One step to undo.
     bool edit(const std::function<void(QTextCursor&)>& change);
-    // Inserts rich text at the caret, replacing the selection: its
-    // paragraphs keep their formats (tab stops, indents), and the report
+    // Inserts rich text at the caret, replacing the selection, as paragraphs
+    // of its own that keep their formats (tab stops, indents): the report
     // keeps them when saved and printed.
     bool insertFragment(const QTextDocumentFragment& fragment);
 

@@ -118,8 +118,7 @@ private:
         for (int r = 0; r < table->rows(); ++r) {
             out_ += u"\\trowd";
             const QTextTableCellFormat first = table->cellAt(r, 0).format().toTableCellFormat();
-            if (first.hasProperty(QTextFormat::TableCellLeftPadding))
-                word(u"\\trgaph", twips(first.leftPadding()));
+            word(u"\\trgaph", twips(first.leftPadding()));
             const long left = format.hasProperty(TableLeft) ? format.intProperty(TableLeft) : twips(format.leftMargin());
             if (left != 0)
                 word(u"\\trleft", left);
