@@ -95,15 +95,16 @@ bool withinLimits(const Page& page)
     if (page.sizeMm.width() > PageLimits::sideMm || page.sizeMm.height() > PageLimits::sideMm ||
         qsizetype(page.items.size()) > PageLimits::marks)
         return false;
-    qsizetype characters = 0;
+    qsizetype characters = 0, pictureBytes = 0;
     for (const PageItem& item : page.items) {
+        pictureBytes += item.data.size();
         if (item.kind != PageItem::Kind::Text)
             continue;
         if (item.text.size() > PageLimits::runLength)
             return false;
         characters += item.text.size();
     }
-    return characters <= PageLimits::characters;
+    return characters <= PageLimits::characters && pictureBytes <= PageLimits::pictureBytes;
 }
 
 namespace {

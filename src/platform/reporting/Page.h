@@ -77,6 +77,7 @@ struct PageLimits {
     static constexpr qsizetype marks = 10'000; // of every kind together
     static constexpr qsizetype characters = 50'000; // of all the page's texts
     static constexpr qsizetype runLength = 5'000; // of one text
+    static constexpr qsizetype pictureBytes = 10 * 1024 * 1024; // of all the page's pictures
 };
 
 // Whether `page` keeps within PageLimits.
