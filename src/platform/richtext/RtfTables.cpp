@@ -100,7 +100,10 @@ void TableBuilder::endRow(const RowDef& row)
         widths.append(fixed(def.right - previous));
         previous = def.right;
         merges[i] = def.merge;
-        QTextTableCellFormat format;
+        // A cell's format is also the character format of its first
+        // paragraph, which the reader has set: the cell's properties join it.
+        QTextTableCell cell = m_table->cellAt(m_row, i);
+        QTextTableCellFormat format = cell.format().toTableCellFormat();
         const double gap = std::max(row.gap, 0) * kPixelsPerTwip;
         format.setLeftPadding(gap);
         format.setRightPadding(gap);
@@ -125,7 +128,7 @@ void TableBuilder::endRow(const RowDef& row)
             format.setVerticalAlignment(QTextCharFormat::AlignMiddle);
         else if (def.align == 'b')
             format.setVerticalAlignment(QTextCharFormat::AlignBottom);
-        m_table->cellAt(m_row, i).setFormat(format);
+        cell.setFormat(format);
     }
     if (m_row >= int(m_merges.size()))
         m_merges.resize(m_row + 1);
