@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPaintDevice>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextObjectInterface>
@@ -79,6 +80,17 @@ private:
 
     QHash<QString, QImage> m_images;
 };
+
+// The data of the pictures `doc` shows.
+qsizetype shownPictureBytes(const QTextDocument& doc)
+{
+    qsizetype bytes = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (isPicture(it.fragment().charFormat()) && !it.fragment().charFormat().boolProperty(PictureHidden))
+                bytes += it.fragment().length() * it.fragment().charFormat().property(PictureData).toByteArray().size();
+    return bytes;
+}
 
 } // namespace
 
@@ -155,6 +167,8 @@ bool insertPictureFile(QTextCursor& cursor, const QString& fileName, double maxW
         return fail(QString::fromUtf8("só se inserem imagens PNG ou JPEG."));
     if (!size.isValid())
         return fail(QString::fromUtf8("a imagem é demasiado grande."));
+    if (shownPictureBytes(*cursor.document()) + data.size() > kMaxPictureBytes)
+        return fail(QString::fromUtf8("o relatório já tem 10 MB de imagens."));
     QSizeF shown(size);
     if (maxWidthPx > 0 && shown.width() > maxWidthPx)
         shown = shown * (maxWidthPx / shown.width());

@@ -60,7 +60,7 @@ bool TableBuilder::enterCell(const RowDef& row)
     if (!m_table) {
         m_table = start(row);
     } else if (m_rowDone) {
-        if (m_row + 1 >= kMaxTableRows) {
+        if (m_row + 1 >= kMaxTableRows || (m_row + 2) * m_table->columns() > kMaxTableCells) {
             close();
             m_table = start(row);
         } else {

@@ -12,11 +12,14 @@ class QTextTable;
 // QTextTables while the reader goes through the text.
 namespace richtext::detail {
 
-// A table holds at most this many columns (Word's own limit) and rows;
-// cells beyond take their text into the row's last cell, rows beyond start
-// a table of their own below, which bounds the cost of a hostile table.
+// A table holds at most this many columns (Word's own limit), rows and
+// cells; cells beyond take their text into the row's last cell, rows beyond
+// start a table of their own below. Adding a row costs the layout time in
+// proportion to the table's cells, so this bounds the cost of a hostile
+// table; a report's tables hold a few dozen cells.
 inline constexpr int kMaxTableColumns = 63;
 inline constexpr int kMaxTableRows = 500;
+inline constexpr int kMaxTableCells = 4000;
 
 struct BorderDef {
     char style = 0; // 's' a line, 'n' none, 0 not given
