@@ -106,12 +106,31 @@ QTextCharFormat PictureReader::finish(qsizetype& budget)
     return pictureFormat(m_data, m_kind, m_words, size, shown);
 }
 
+void writeKept(QString& out, QStringView rtf)
+{
+    static const char digits[] = "0123456789abcdef";
+    for (const QChar c : rtf) {
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            out += c;
+        } else if (u <= 0xFF) {
+            out += u"\\'";
+            out += QChar(digits[u >> 4]);
+            out += QChar(digits[u & 15]);
+        } else {
+            out += u"\\u";
+            out += QString::number(u > 32767 ? int(u) - 65536 : int(u));
+            out += u'?';
+        }
+    }
+}
+
 void writePicture(QString& out, const QTextFormat& format)
 {
     static const char digits[] = "0123456789abcdef";
     const QByteArray data = format.property(PictureData).toByteArray();
     out += u"{\\pict";
-    out += format.stringProperty(PictureWords);
+    writeKept(out, format.stringProperty(PictureWords));
     out.reserve(out.size() + data.size() * 2 + data.size() / 64 + 4);
     for (qsizetype i = 0; i < data.size(); ++i) {
         if (i % 64 == 0)

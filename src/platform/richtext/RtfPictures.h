@@ -33,6 +33,10 @@ private:
     int m_width = 0, m_height = 0;         // \picw, \pich
 };
 
+// Appends RTF kept as it was read to `out`, in 7 bits: characters beyond
+// ASCII as \'xx (or \uN? beyond Windows-1252's range), as RTF reads them.
+void writeKept(QString& out, QStringView rtf);
+
 // Appends the picture group of `format` to `out`.
 void writePicture(QString& out, const QTextFormat& format);
 

@@ -274,7 +274,7 @@ private:
             out_ += u'}';
         }
         for (const QString& group : doc_->rootFrame()->frameFormat().property(DocumentGroups).toStringList())
-            out_ += group;
+            writeKept(out_, group);
         const long tab = twips(doc_->defaultTextOption().tabStopDistance());
         if (tab > 0 && tab != 720)
             word(u"\\deftab", tab);
@@ -336,7 +336,7 @@ private:
         if (!listWords.isEmpty())
             word(listWords);
         for (const QString& group : f.property(KeptGroups).toStringList()) {
-            out_ += group;
+            writeKept(out_, group);
             delimit_ = false;
         }
     }
