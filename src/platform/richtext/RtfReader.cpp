@@ -357,8 +357,9 @@ private:
         case Word::ColorTable:
         case Word::SkipDestination:
             // A destination word only counts at the start of its group, so
-            // a stray one cannot swallow the rest of the document.
-            if (atGroupStart)
+            // a stray one cannot swallow the rest of the document, and not in
+            // a group skipped (or kept as written) as a whole.
+            if (atGroupStart && (dest() != Dest::Skip || info.word == Word::SkipDestination))
                 setDestination(info.word == Word::FontTable    ? Dest::FontTable
                                : info.word == Word::ColorTable ? Dest::ColorTable
                                                                : Dest::Skip);
