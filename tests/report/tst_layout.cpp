@@ -203,6 +203,7 @@ private slots:
         exam.body = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Arial;}}\n"
                     "\\pard\\li720 Recuado\\par\n"
                     "\\pard\\tx2880 Peso:\\tab Alvo\\par\n"
+                    "\\pard\\sa240 Espaçado\\par\\pard Seguinte\\par\n"
                     "\\pard\\fs20 Superficie 4 cm{\\super 2} fim\\par\n"
                     "\\pard Antes{\\pict\\pngblip\\picw40\\pich20\\picwgoal1440\\pichgoal720 "
                     + QString::fromLatin1(png.toHex()) + "}Depois\\par\n"
@@ -219,6 +220,10 @@ private slots:
         QVERIFY2(near(indented.left(), bodyLeft + 12.7), qPrintable(QString::number(indented.left())));
         const QRectF tabbed = words.find("Alvo").box;
         QVERIFY2(near(tabbed.left(), bodyLeft + 50.8), qPrintable(QString::number(tabbed.left())));
+        // 240 twips below a paragraph: 4.23 mm more than from line to line.
+        const double lineToLine = tabbed.top() - indented.top();
+        const double spaced = words.find("Seguinte").box.top() - words.find(QString::fromUtf8("Espaçado")).box.top();
+        QVERIFY2(near(spaced - lineToLine, 4.23), qPrintable(QString::number(spaced - lineToLine)));
 
         // The superscript is smaller and raised: its foot above the line's.
         const QRectF unit = words.find("cm").box, power = words.find("2").box;

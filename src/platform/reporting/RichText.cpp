@@ -62,8 +62,9 @@ bool endsRun(QChar c, bool justified)
 }
 
 // A copy of the document to lay out at the layout's resolution. The layout
-// scales tab stops, table widths and line heights from the document's
-// pixels to the device, but not paragraph margins: the copy's are scaled here.
+// scales tab stops, table widths, line heights and the space above and
+// below paragraphs from the document's pixels to the device, but not the
+// indents: the copy's are scaled here.
 std::unique_ptr<QTextDocument> layoutCopy(const QTextDocument& document, double widthMm)
 {
     std::unique_ptr<QTextDocument> copy(document.clone());
@@ -71,8 +72,7 @@ std::unique_ptr<QTextDocument> layoutCopy(const QTextDocument& document, double 
     copy->setDefaultTextOption(document.defaultTextOption());
     copy->setUndoRedoEnabled(false);
     const double scale = kLayoutDpi / 96;
-    static const int margins[] = {QTextFormat::BlockLeftMargin, QTextFormat::BlockRightMargin, QTextFormat::TextIndent,
-                                  QTextFormat::BlockTopMargin, QTextFormat::BlockBottomMargin};
+    static const int margins[] = {QTextFormat::BlockLeftMargin, QTextFormat::BlockRightMargin, QTextFormat::TextIndent};
     QTextCursor cursor(copy.get());
     for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
