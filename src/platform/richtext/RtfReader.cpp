@@ -609,6 +609,7 @@ private:
         flushText();
         applyBlockFormat();
         tables_.endCell();
+        paragraphPending_ = true; // the cell's paragraph is done; what follows enters the next
     }
 
     void endRow()

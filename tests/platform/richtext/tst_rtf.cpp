@@ -367,6 +367,8 @@ private slots:
                                         "\\trowd\\trgaph108\\trleft-108\\clvmgf\\cellx2000\\cellx4000\\cellx6000\\pard\\intbl D\\cell E\\cell F\\cell\\row"
                                         "\\trowd\\trgaph108\\trleft-108\\clvmrg\\cellx2000\\cellx4000\\cellx6000\\pard\\intbl\\cell H\\cell I\\cell\\row\\pard fim\\par"
                                      << "cell 0,0 span 1x2 borders 10/0/15/0 shading #dcdcdc";
+        QTest::newRow("table ending the report") << "\\trowd\\cellx2000\\cellx4000\\pard\\intbl A\\cell\\pard\\intbl B{\\*\\nota x}\\cell\\row"
+                                                 << "{\\*\\nota x} | B";
         QTest::newRow("bullets, rich edit") << "\\pard{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}\\fi-720\\li720 Item\\par"
                                             << "{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}} | bullet:\u2022\t";
         QTest::newRow("bullets, word") << "\\pard\\fi-360\\li720\\ls1\\ilvl0{\\listtext\\pard\\plain\\f1 \\'b7\\tab}Item\\par"
