@@ -373,8 +373,8 @@ private:
             }
             break;
         case Word::PictureShape: // {\*\shppict {\pict ...}}: the picture itself
-            if (atGroupStart && !deep())
-                top().dest = parentDest();
+            if (atGroupStart && !deep() && parentDest() == Dest::Text)
+                top().dest = Dest::Text;
             break;
         case Word::ListText:
             if (atGroupStart && !deep())
