@@ -406,8 +406,10 @@ private:
             break;
         case Word::Par: paragraph(); break;
         case Word::Page:
-            paragraph();
-            breakNext_ = true;
+            if (dest() == Dest::Text) {
+                paragraph();
+                breakNext_ = true;
+            }
             break;
         case Word::Cell: endCell(); break;
         case Word::Row: endRow(); break;
