@@ -426,9 +426,12 @@ private:
             if (!deep())
                 top().unicodeSkip = std::clamp(param, 0, kMaxUnicodeSkip);
             break;
-        case Word::DefaultFont: defaultFont_ = param; break;
+        case Word::DefaultFont:
+            if (dest() == Dest::Text)
+                defaultFont_ = param;
+            break;
         case Word::DefaultTab:
-            if (param > 0)
+            if (param > 0 && dest() == Dest::Text)
                 defaultTab_ = param;
             break;
         case Word::Red: colorComponent(red_, param); break;
