@@ -8,9 +8,9 @@
 //   cmake --build /tmp/build-fuzz --target fuzz_rtf
 //   mkdir -p /tmp/rtf-corpus
 //   /tmp/build-fuzz/fuzz_rtf /tmp/rtf-corpus tests/platform/richtext/data \
-//       -dict=fuzz/rtf.dict -max_total_time=600 -max_len=4096 -timeout=10 -detect_leaks=0
-// (the font database keeps fontconfig's caches to the end, which the leak
-// checker would report)
+//       -dict=fuzz/rtf.dict -max_total_time=600 -max_len=4096 -timeout=10
+// with ASAN_OPTIONS=detect_leaks=0: the font database keeps fontconfig's
+// caches to the end, which the leak checker would report.
 // (or configure the whole project with -DVELUNOR_FUZZ=ON and clang).
 // Copy any crash-* or timeout-* file it writes into
 // tests/platform/richtext/data/crashers/, where the unit tests load it.
