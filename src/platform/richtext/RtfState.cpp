@@ -125,7 +125,9 @@ bool tableWord(RowDef& row, const WordInfo& info, int param)
     case Word::CellMerge: cell.merge = char(info.ch); break;
     case Word::CellAlign: cell.align = char(info.ch); break;
     case Word::CellRight:
-        cell.right = std::clamp(param, -kMaxTwips, kMaxTwips);
+        // Each cell at most kMaxTwips wide (see TableBuilder): the right
+        // edges of a row's cells together reach no further than this.
+        cell.right = std::clamp(param, -kMaxTwips, kMaxTwips * (kMaxTableColumns + 1));
         if (row.cells.size() < kMaxTableColumns)
             row.cells.append(cell);
         row.next = CellDef{};

@@ -1,6 +1,7 @@
 #include "platform/richtext/RtfTables.h"
 
 #include "platform/richtext/Formats.h"
+#include "platform/richtext/RtfState.h"
 
 #include <QTextTable>
 
@@ -10,7 +11,11 @@ namespace richtext::detail {
 
 namespace {
 
-QTextLength fixed(int twips) { return QTextLength(QTextLength::FixedLength, std::max(twips, 1) * kPixelsPerTwip); }
+// A column's width: at least a twip, at most what a page could hold.
+QTextLength fixed(int twips)
+{
+    return QTextLength(QTextLength::FixedLength, std::clamp(twips, 1, kMaxTwips) * kPixelsPerTwip);
+}
 
 // How far a merge of `cells` reaches from (row, column): `kind` continues it.
 int span(const std::vector<QByteArray>& merges, int row, int column, char kind, bool down)
