@@ -87,6 +87,11 @@ public:
     QToolButton* ToolButton10; // bold
     QToolButton* ToolButton12; // underline
     QToolButton* ToolButton14; // italic
+    QToolButton* ToolButton17; // superscript
+    QToolButton* ToolButton18; // subscript
+    QToolButton* ToolButton20; // outdent
+    QToolButton* ToolButton21; // indent
+    QToolButton* ToolButton23; // insert a picture
     DBRichEdit* Editor;
     // The held character format: Arial 13 pixels in the window-text colour;
     // only its style changes, through the three toggle buttons.
@@ -123,6 +128,9 @@ public:
     // --- the report editor ---
     void ToolButton10Click(QObject* sender);
     void ResetFormatButtons();
+    void ToolButton17Click(QObject* sender);
+    void ToolButton20Click(QObject* sender);
+    void ToolButton23Click();
     void DBLookupComboBox2CloseUp();
     void inserirFrases1Click(QObject* sender);
 

@@ -11,6 +11,7 @@
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
 #include "platform/engine/EngineError.h"
+#include "platform/richtext/Pictures.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 #include "platform/ui/Tag.h"
@@ -18,6 +19,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QStandardPaths>
+#include <QTextBlock>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -41,6 +45,18 @@ QToolButton* toggle(QToolBar* bar, const char* name, int tag, const QString& hin
     return b;
 }
 
+
+QToolButton* command(QToolBar* bar, const char* name, int tag, const QString& hint, const char* picture)
+{
+    QToolButton* b = toggle(bar, name, tag, hint, picture);
+    b->setCheckable(false);
+    return b;
+}
+
+// A step of indentation: 12.7 mm, a tab stop of the rich-edit control.
+constexpr double kIndentStep = 48;
+// The body of the printed report is 169.60 mm wide: in pixels at 96 dpi.
+constexpr double kBodyWidthPx = 169.60 / 25.4 * 96;
 
 // The toolkit's confirmation box: "Confirm", "&Yes" and "&No".
 bool confirm(QWidget* parent, const QString& question)
@@ -72,6 +88,15 @@ void TMainForm::buildReportPage(QWidget* page)
     ToolButton12 = toggle(ToolBar2, "ToolButton12", 2, "sublinhado", ":/assets/fmt_underline.png");
     addToolBarGap(ToolBar2, "ToolButton13", 8);
     ToolButton14 = toggle(ToolBar2, "ToolButton14", 3, QString::fromUtf8("itálico"), ":/assets/fmt_italic.png");
+    // The measurements: units squared and formulas, indented lists, pictures.
+    addToolBarGap(ToolBar2, "ToolButton16", 8);
+    ToolButton17 = command(ToolBar2, "ToolButton17", 1, "expoente", ":/assets/fmt_superscript.png");
+    ToolButton18 = command(ToolBar2, "ToolButton18", 2, QString::fromUtf8("índice"), ":/assets/fmt_subscript.png");
+    addToolBarGap(ToolBar2, "ToolButton19", 8);
+    ToolButton20 = command(ToolBar2, "ToolButton20", -1, QString::fromUtf8("diminuir avanço"), ":/assets/fmt_outdent.png");
+    ToolButton21 = command(ToolBar2, "ToolButton21", 1, QString::fromUtf8("aumentar avanço"), ":/assets/fmt_indent.png");
+    addToolBarGap(ToolBar2, "ToolButton22", 8);
+    ToolButton23 = command(ToolBar2, "ToolButton23", 0, "inserir imagem", ":/assets/fmt_picture.png");
     layout->addWidget(ToolBar2);
 
     // Arial at 13 pixels is 10 points on a 96-dots-per-inch screen. The face
@@ -99,6 +124,11 @@ void TMainForm::buildReportPage(QWidget* page)
             [this](const QPoint& at) { PopupMenu1->popup(Editor->mapToGlobal(at)); });
     for (QToolButton* b : {ToolButton10, ToolButton12, ToolButton14})
         connect(b, &QToolButton::clicked, this, [this, b] { ToolButton10Click(b); });
+    for (QToolButton* b : {ToolButton17, ToolButton18})
+        connect(b, &QToolButton::clicked, this, [this, b] { ToolButton17Click(b); });
+    for (QToolButton* b : {ToolButton20, ToolButton21})
+        connect(b, &QToolButton::clicked, this, [this, b] { ToolButton20Click(b); });
+    connect(ToolButton23, &QToolButton::clicked, this, [this] { ToolButton23Click(); });
     connect(DBLookupComboBox2, &DBLookupComboBox::closeUp, this,
             [this] { controls::runReported([this] { DBLookupComboBox2CloseUp(); }); });
     for (QAction* a : {Frases1, Concluses1, inserirFrases1, InserirConcluses1})
@@ -129,6 +159,55 @@ void TMainForm::ResetFormatButtons()
 {
     for (QToolButton* b : {ToolButton10, ToolButton12, ToolButton14})
         b->setChecked(false);
+}
+
+// Superscript (tag 1) or subscript (tag 2) for the selection, or for what
+// is typed next; a second click on text already so sets it back on the line.
+void TMainForm::ToolButton17Click(QObject* sender)
+{
+    const auto wanted = tagOf(sender) == 1 ? QTextCharFormat::AlignSuperScript : QTextCharFormat::AlignSubScript;
+    QTextCharFormat format;
+    format.setVerticalAlignment(Editor->currentCharFormat().verticalAlignment() == wanted
+                                    ? QTextCharFormat::AlignNormal
+                                    : wanted);
+    if (!Editor->textCursor().hasSelection()) {
+        Editor->mergeCurrentCharFormat(format);
+        return;
+    }
+    Editor->edit([&](QTextCursor& cursor) { cursor.mergeCharFormat(format); });
+}
+
+// Moves the paragraphs of the selection in (tag 1) or out (tag -1) by a
+// step, never out past the margin.
+void TMainForm::ToolButton20Click(QObject* sender)
+{
+    const int steps = tagOf(sender);
+    Editor->edit([&](QTextCursor& cursor) {
+        const int end = cursor.selectionEnd();
+        QTextCursor each(cursor.document());
+        for (QTextBlock block = cursor.document()->findBlock(cursor.selectionStart());
+             block.isValid() && block.position() <= end; block = block.next()) {
+            QTextBlockFormat format = block.blockFormat();
+            format.setLeftMargin(std::max(0.0, format.leftMargin() + steps * kIndentStep));
+            each.setPosition(block.position());
+            each.setBlockFormat(format);
+        }
+    });
+}
+
+// Inserts a PNG or JPEG picture from a file at the caret, scaled down to
+// fit the width of the printed report's body.
+void TMainForm::ToolButton23Click()
+{
+    const QString file = QFileDialog::getOpenFileName(
+        this, "Inserir imagem", QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+        "Imagens (*.png *.jpg *.jpeg)");
+    if (file.isEmpty())
+        return;
+    QString error;
+    Editor->edit([&](QTextCursor& cursor) { richtext::insertPictureFile(cursor, file, kBodyWidthPx, &error); });
+    if (!error.isEmpty())
+        Application::showMessage(error);
 }
 
 // When the exam-type list closes, the report takes the template of the type

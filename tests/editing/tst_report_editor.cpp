@@ -13,6 +13,8 @@
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
 #include "platform/engine/Values.h"
+#include "platform/richtext/Formats.h"
+#include "platform/richtext/Pictures.h"
 #include "platform/richtext/Rtf.h"
 #include "platform/ui/Application.h"
 #include "search/Pesqt2.h"
@@ -21,6 +23,8 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <QTest>
 #include <QTextBlock>
 #include <QToolButton>
@@ -221,6 +225,59 @@ private slots:
         QVERIFY(f.fontUnderline());
         QVERIFY(!f.fontStrikeOut());
         QCOMPARE(f.fontFamilies().toStringList().value(0), QString("Arial"));
+    }
+
+    // A report from a word processor, with a word typed into it and saved,
+    // keeps its table, picture and indent; the format bar's measurement
+    // commands and rich text inserted at the caret are stored too.
+    void theMeasurementCommandsAndWhatTheReportHeldAreStored()
+    {
+        QImage wide(2000, 100, QImage::Format_RGB32);
+        wide.fill(Qt::darkBlue);
+        QTemporaryDir files;
+        const QString picture = files.filePath("eco.png");
+        QVERIFY(wide.save(picture));
+        addPatientWithExam("ANA", 0, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\li720 Recuado 4 cm2\\par"
+                                     "\\trowd\\cellx2000\\cellx4000\\pard\\intbl A\\cell B\\cell\\row"
+                                     "\\pard{\\pict\\wmetafile8\\picwgoal567\\pichgoal283 0100}\\par}");
+        MainForm->DBNavigator2->click(DBNavigator::Edit);
+        QTextCursor c = MainForm->Editor->document()->find("2");
+        MainForm->Editor->setTextCursor(c);
+        QTest::mouseClick(MainForm->ToolButton17, Qt::LeftButton); // superscript
+        QTest::mouseClick(MainForm->ToolButton21, Qt::LeftButton); // indent
+        c.movePosition(QTextCursor::End);
+        MainForm->Editor->setTextCursor(c);
+        typeIntoEditor(" fim");
+        QTextDocument measures;
+        QTextCursor m(&measures);
+        QTextBlockFormat tabbed;
+        tabbed.setTabPositions({QTextOption::Tab(96, QTextOption::RightTab)});
+        m.setBlockFormat(tabbed);
+        m.insertText("AE\t2,1 cm");
+        QVERIFY(MainForm->Editor->insertFragment(QTextDocumentFragment(&measures)));
+        QString error;
+        MainForm->Editor->edit([&](QTextCursor& at) { richtext::insertPictureFile(at, picture, 641, &error); });
+        QCOMPARE(error, QString());
+        MainForm->DBNavigator2->click(DBNavigator::Post);
+
+        QTextDocument stored;
+        richtext::load(&stored, storedReport());
+        const QTextBlock first = stored.firstBlock();
+        QCOMPARE(first.blockFormat().leftMargin(), 96.0); // 720 twips, one step more
+        QCOMPARE(stored.find("2").charFormat().verticalAlignment(), QTextCharFormat::AlignSuperScript);
+        QVERIFY(QTextCursor(stored.findBlockByNumber(1)).currentTable());
+        QVERIFY(stored.toPlainText().contains("fim"));
+        const QTextBlock measured = stored.find("AE").block();
+        QCOMPARE(measured.blockFormat().tabPositions().value(0).position, 96.0);
+        int pictures = 0;
+        for (const QTextFormat& f : stored.allFormats()) {
+            if (!richtext::isPicture(f) || !stored.toRawText().contains(QChar::ObjectReplacementCharacter))
+                continue;
+            ++pictures;
+            if (f.stringProperty(richtext::PictureKind) == "pngblip")
+                QCOMPARE(qRound(richtext::pictureSize(f).width()), 641); // scaled to the body's width
+        }
+        QVERIFY(pictures >= 2);
     }
 
     void choosingATypeSeedsTheReport()

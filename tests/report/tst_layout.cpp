@@ -5,6 +5,7 @@
 #include "platform/reporting/Printing.h"
 #include "report/Rel.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -185,6 +186,78 @@ private slots:
         const QRectF next = words.find("Sem").box;
         QVERIFY(std::abs(next.left() - 20.58) <= kTolerance && next.top() > body.bottom() - 0.1);
         QCOMPARE(words.textAt(1, next.top(), 0, 100), QString::fromUtf8("Sem alterações."));
+    }
+
+    // A report written with indents, tab stops, superscripts, a picture, a
+    // table and a page break prints them where its text puts them.
+    void printsWhatTheReportWasWrittenWith()
+    {
+        QImage red(40, 20, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        red.save(&buffer, "PNG");
+        ExamSnapshot exam;
+        exam.name = "ANA MARIA COSTA";
+        exam.body = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Arial;}}\n"
+                    "\\pard\\li720 Recuado\\par\n"
+                    "\\pard\\tx2880 Peso:\\tab Alvo\\par\n"
+                    "\\pard\\sa240 Espaçado\\par\\pard Seguinte\\par\n"
+                    "\\pard\\fs20 Superficie 4 cm{\\super 2} fim\\par\n"
+                    "\\pard Antes{\\pict\\pngblip\\picw40\\pich20\\picwgoal1440\\pichgoal720 "
+                    + QString::fromLatin1(png.toHex()) + "}Depois\\par\n"
+                    "\\trowd\\trgaph108\\cellx2880\\cellx5760\\pard\\intbl Primeira\\cell Segunda\\cell\\row\n"
+                    "\\pard Antes-da-quebra\\page Depois-da-quebra\\par}";
+        const QString file = dir.filePath("rich.pdf");
+        QString error;
+        QVERIFY2(reporting::writePdf(TRelatorio::compose(exam), file, exam.title(), &error), qPrintable(error));
+        const PdfWords words(file);
+        const double bodyLeft = 20.58;
+        auto near = [](double a, double b) { return std::abs(a - b) <= kTolerance; };
+
+        const QRectF indented = words.find("Recuado").box;
+        QVERIFY2(near(indented.left(), bodyLeft + 12.7), qPrintable(QString::number(indented.left())));
+        const QRectF tabbed = words.find("Alvo").box;
+        QVERIFY2(near(tabbed.left(), bodyLeft + 50.8), qPrintable(QString::number(tabbed.left())));
+        // 240 twips below a paragraph: 4.23 mm more than from line to line.
+        const double lineToLine = tabbed.top() - indented.top();
+        const double spaced = words.find("Seguinte").box.top() - words.find(QString::fromUtf8("Espaçado")).box.top();
+        QVERIFY2(near(spaced - lineToLine, 4.23), qPrintable(QString::number(spaced - lineToLine)));
+
+        // The superscript is smaller and raised: its foot above the line's.
+        const QRectF unit = words.find("cm").box, power = words.find("2").box;
+        QVERIFY2(power.height() < unit.height() * 0.8 && power.bottom() < unit.bottom() - 0.5,
+                 qPrintable(QString("cm %1-%2, 2 %3-%4").arg(unit.top()).arg(unit.bottom()).arg(power.top()).arg(power.bottom())));
+        QVERIFY(near(power.left(), unit.right()));
+
+        // The picture takes 25.4 x 12.7 mm between the words around it.
+        const QRectF before = words.find("Antes").box, after = words.find("Depois").box;
+        QVERIFY2(near(after.left() - before.right(), 25.4), qPrintable(QString::number(after.left() - before.right())));
+        QProcess render;
+        render.start("pdftoppm", {"-r", "254", "-f", "1", "-l", "1", "-singlefile", "-png", file, dir.filePath("rich")});
+        QVERIFY(render.waitForFinished(30000));
+        const QImage page(dir.filePath("rich.png")); // 10 dots to the millimetre
+        QRect drawn;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (const QRgb p = page.pixel(x, y); qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60)
+                    drawn |= QRect(x, y, 1, 1);
+        QVERIFY2(std::abs(drawn.width() / 10.0 - 25.4) <= 0.3 && std::abs(drawn.height() / 10.0 - 12.7) <= 0.3,
+                 qPrintable(QString("%1 x %2").arg(drawn.width()).arg(drawn.height())));
+        QVERIFY(std::abs(drawn.left() / 10.0 - before.right()) <= 0.3);
+
+        // The second cell starts 2880 twips and the cell's gap from the first.
+        const QRectF first = words.find("Primeira").box, second = words.find("Segunda").box;
+        QVERIFY2(near(second.left(), bodyLeft + 50.8 + 1.905) && near(first.left(), bodyLeft + 1.905),
+                 qPrintable(QString("%1, %2").arg(first.left()).arg(second.left())));
+        QVERIFY(near(second.top(), first.top()));
+
+        // The page break: the rest starts the body of page 2.
+        QCOMPARE(words.pageCount(), 2);
+        QVERIFY(words.find("Antes-da-quebra", 1).box.isValid());
+        const QRectF broken = words.find("Depois-da-quebra", 2).box;
+        QVERIFY2(near(broken.top(), 46.78) && near(broken.left(), bodyLeft), qPrintable(QString::number(broken.top())));
     }
 
     void theTitleBandEndsInARuleOnePointThick()

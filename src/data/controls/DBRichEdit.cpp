@@ -1,6 +1,8 @@
 #include "data/controls/DBRichEdit.h"
 
 #include "data/controls/ControlSupport.h"
+#include "platform/richtext/Formats.h"
+#include "platform/richtext/Pictures.h"
 #include "platform/richtext/Rtf.h"
 #include "platform/ui/Application.h"
 
@@ -8,6 +10,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QTextBlock>
 #include <QTextCursor>
 
 DBRichEdit::DBRichEdit(QWidget* parent) : QTextEdit(parent)
@@ -19,6 +22,16 @@ DBRichEdit::DBRichEdit(QWidget* parent) : QTextEdit(parent)
     m_link.onDataChange = [this] { loadDocument(); };
     m_link.onEditingChange = [this] { updateEditability(); };
     m_link.onUpdateData = [this] { writeDocument(); };
+    richtext::enablePictures(document());
+    // A list paragraph's bullet is kept in a group of its own: what is typed
+    // after it is text.
+    connect(this, &QTextEdit::currentCharFormatChanged, this, [this](const QTextCharFormat& format) {
+        if (!format.hasProperty(richtext::ListText))
+            return;
+        QTextCharFormat typed = format;
+        typed.clearProperty(richtext::ListText);
+        setCurrentCharFormat(typed);
+    });
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         // Only a change made while the record is edited is the user's work;
         // anything else is shown and dropped at the next load.
@@ -112,6 +125,38 @@ void DBRichEdit::pasteFromClipboard()
     if (!editable())
         return;
     insertPlainText(QApplication::clipboard()->text());
+}
+
+bool DBRichEdit::edit(const std::function<void(QTextCursor&)>& change)
+{
+    if (!editable())
+        return false;
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    change(cursor);
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    return true;
+}
+
+bool DBRichEdit::insertFragment(const QTextDocumentFragment& fragment)
+{
+    // Inserted into a paragraph, the fragment's first paragraph would take
+    // that paragraph's format: it goes on paragraphs of its own instead.
+    QTextDocument scratch;
+    QTextCursor(&scratch).insertFragment(fragment);
+    const QTextBlockFormat first = scratch.firstBlock().blockFormat();
+    return edit([&](QTextCursor& cursor) {
+        cursor.removeSelectedText();
+        if (!cursor.atBlockStart())
+            cursor.insertBlock();
+        if (!cursor.atBlockEnd()) {
+            cursor.insertBlock();
+            cursor.movePosition(QTextCursor::PreviousBlock);
+        }
+        cursor.setBlockFormat(first);
+        cursor.insertFragment(fragment);
+    });
 }
 
 bool DBRichEdit::event(QEvent* event)

@@ -2,7 +2,10 @@
 
 #include "data/controls/FieldLink.h"
 
+#include <QTextDocumentFragment>
 #include <QTextEdit>
+
+#include <functional>
 
 class DataSource;
 
@@ -36,6 +39,14 @@ public:
     // Pastes the clipboard's plain text at the caret when the record is
     // being edited (or starts being edited by automatic editing).
     void pasteFromClipboard();
+    // Changes the text through the caret's cursor, as a key would: only
+    // when the record is being edited (or starts being edited by automatic
+    // editing); false when it is not. One step to undo.
+    bool edit(const std::function<void(QTextCursor&)>& change);
+    // Inserts rich text at the caret, replacing the selection, as paragraphs
+    // of its own that keep their formats (tab stops, indents): the report
+    // keeps them when saved and printed.
+    bool insertFragment(const QTextDocumentFragment& fragment);
 
     bool isTextModified() const { return m_link.modified(); }
 

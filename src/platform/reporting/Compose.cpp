@@ -1,11 +1,8 @@
 #include "platform/reporting/Layout.h"
 
-#include <QAbstractTextDocumentLayout>
+#include "platform/reporting/RichText.h"
+
 #include <QFontMetricsF>
-#include <QHash>
-#include <QImage>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTextLayout>
 #include <cmath>
 
@@ -21,22 +18,6 @@ namespace {
 // Lengths compare to a thousandth of a millimetre: the layout's own figures
 // are hundredths, and sums of them must not miss by a rounding error.
 constexpr double kEpsilon = 0.001;
-// Text is measured at 1200 dots per inch with the faces' design metrics, so
-// that what fits on paper does not depend on the screen or the printer.
-constexpr double kLayoutDpi = 1200;
-constexpr double kUnitsPerMm = kLayoutDpi / 25.4;
-
-QPaintDevice* layoutDevice()
-{
-    static QImage device = [] {
-        QImage image(1, 1, QImage::Format_RGB32);
-        const int dotsPerMetre = int(std::lround(kLayoutDpi / 0.0254));
-        image.setDotsPerMeterX(dotsPerMetre);
-        image.setDotsPerMeterY(dotsPerMetre);
-        return image;
-    }();
-    return &device;
-}
 
 // Marks placed in a band, from its top-left corner, and the band's height
 // once its growing boxes have grown.
@@ -124,110 +105,6 @@ LaidBand layBand(const Band& band, double bandWidth)
     }
     laid.height = band.height + grown;
     return laid;
-}
-
-// One line of laid-out rich text: its top and bottom from the top of the
-// text, and its runs of text placed from the text's top-left corner.
-struct RichLine {
-    double top = 0;
-    double bottom = 0;
-    std::vector<PageItem> runs;
-};
-
-// The installed face of each format, found once: looking a face up costs
-// more than laying a line out.
-class Faces {
-public:
-    const FontSpec& of(const QFont& font)
-    {
-        auto it = m_known.constFind(font);
-        if (it == m_known.cend())
-            it = m_known.insert(font, FontSpec::of(font));
-        return *it;
-    }
-
-private:
-    QHash<QFont, FontSpec> m_known;
-};
-
-// Tabs and line breaks end a run of text; in a justified paragraph, whose
-// blanks the layout stretched, every blank does. A no-break space belongs to
-// its word ("12 500").
-bool endsRun(QChar c, bool justified)
-{
-    if (c == ' ')
-        return justified;
-    return c.isSpace() && c != QChar::Nbsp && c.unicode() != 0x202F;
-}
-
-// The line's text in runs of one format, each drawn from where the layout
-// put its first character, so that tabs, justified spacing and mixed
-// formats keep their places on any device. A run keeps its trailing blanks
-// only when underlined or struck out, so that the line under a phrase has
-// no gaps.
-void placeRuns(const QTextBlock& block, const QTextLine& line, const QPointF& origin, const QFont& defaultFont,
-               Faces& faces, RichLine& out)
-{
-    const QString text = block.text();
-    const bool justified = block.blockFormat().alignment() & Qt::AlignJustify;
-    const int lineStart = line.textStart();
-    const int lineEnd = lineStart + line.textLength();
-    const double baseline = origin.y() + line.y() + line.ascent();
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        const int start = std::max(lineStart, fragment.position() - block.position());
-        const int end = std::min(lineEnd, fragment.position() - block.position() + fragment.length());
-        if (start >= end)
-            continue;
-        const QTextCharFormat format = fragment.charFormat();
-        const FontSpec& font = faces.of(format.font().resolve(defaultFont));
-        const QColor colour =
-            format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : QColor(Qt::black);
-        const bool keepBlanks = font.underline || font.strikeOut;
-        int i = start;
-        while (i < end) {
-            if (endsRun(text[i], justified) || text[i] == ' ') {
-                ++i;
-                continue;
-            }
-            const int runStart = i;
-            while (i < end && !endsRun(text[i], justified))
-                ++i;
-            int runEnd = i;
-            if (!keepBlanks)
-                while (runEnd > runStart && text[runEnd - 1] == ' ')
-                    --runEnd;
-            const double x = origin.x() + line.cursorToX(runStart);
-            out.runs.push_back(PageItem::textRun(QPointF(x / kUnitsPerMm, baseline / kUnitsPerMm), font, colour,
-                                                  text.mid(runStart, runEnd - runStart)));
-        }
-    }
-}
-
-std::vector<RichLine> layRichText(QTextDocument& document, double widthMm)
-{
-    document.setDocumentMargin(0);
-    document.setUseDesignMetrics(true);
-    document.documentLayout()->setPaintDevice(layoutDevice());
-    document.setTextWidth(widthMm * kUnitsPerMm);
-    document.documentLayout()->documentSize(); // lays the whole document out
-    std::vector<RichLine> lines;
-    Faces faces;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const QTextLayout* layout = block.layout();
-        if (!layout)
-            continue;
-        const QPointF origin = layout->position();
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            RichLine laid;
-            laid.top = (origin.y() + line.y()) / kUnitsPerMm;
-            laid.bottom = laid.top + line.height() / kUnitsPerMm;
-            placeRuns(block, line, origin, document.defaultFont(), faces, laid);
-            lines.push_back(std::move(laid));
-        }
-    }
-    return lines;
 }
 
 class Composer {
@@ -328,21 +205,23 @@ private:
             while (needed > height + kEpsilon &&
                    bandTop + box.top() + height + rich.growStepMm + below <= m_footerTop + kEpsilon)
                 height += rich.growStepMm;
+            // A page break ends the page before its line.
             size_t end = next;
-            while (end < lines.size() && lines[end].bottom - sliceTop <= height + kEpsilon)
+            while (end < lines.size() && lines[end].bottom - sliceTop <= height + kEpsilon
+                   && (end == next || !lines[end].breakBefore))
                 ++end;
             // A line taller than a whole page prints cut, rather than never.
             if (end == next && next < lines.size() && m_fresh)
                 end = next + 1;
             const QRectF shown(box.left(), box.top(), box.width(), height);
             for (size_t i = next; i < end; ++i) {
-                std::vector<PageItem> runs = lines[i].runs;
-                for (PageItem& run : runs) {
-                    run.translate(QPointF(box.left(), box.top() - sliceTop));
+                std::vector<PageItem> items = lines[i].items;
+                for (PageItem& item : items) {
+                    item.translate(QPointF(box.left(), box.top() - sliceTop));
                     if (lines[i].bottom - sliceTop > height + kEpsilon)
-                        run.clip = shown;
+                        item.clip = shown;
                 }
-                place(std::move(runs), bandTop);
+                place(std::move(items), bandTop);
             }
             next = end;
             if (next >= lines.size()) {

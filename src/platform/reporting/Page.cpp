@@ -1,5 +1,7 @@
 #include "platform/reporting/Page.h"
 
+#include "platform/richtext/Pictures.h"
+
 #include <QFontInfo>
 #include <QPainter>
 #include <QPaintDevice>
@@ -66,17 +68,26 @@ PageItem PageItem::textRun(const QPointF& origin, const FontSpec& font, const QC
     return item;
 }
 
+PageItem PageItem::picture(const QRectF& rect, const QByteArray& data)
+{
+    PageItem item;
+    item.kind = Kind::Picture;
+    item.rect = rect;
+    item.data = data;
+    item.colour = Qt::gray;
+    return item;
+}
+
 void PageItem::translate(const QPointF& by)
 {
     switch (kind) {
-    case Kind::Fill: rect.translate(by); break;
+    case Kind::Fill:
+    case Kind::Picture: rect.translate(by); break;
     case Kind::Rule: line.translate(by); break;
-    case Kind::Text:
-        origin += by;
-        if (!clip.isEmpty())
-            clip.translate(by);
-        break;
+    case Kind::Text: origin += by; break;
     }
+    if (!clip.isEmpty())
+        clip.translate(by);
 }
 
 bool withinLimits(const Page& page)
@@ -84,16 +95,40 @@ bool withinLimits(const Page& page)
     if (page.sizeMm.width() > PageLimits::sideMm || page.sizeMm.height() > PageLimits::sideMm ||
         qsizetype(page.items.size()) > PageLimits::marks)
         return false;
-    qsizetype characters = 0;
+    qsizetype characters = 0, pictureBytes = 0;
     for (const PageItem& item : page.items) {
+        pictureBytes += item.data.size();
         if (item.kind != PageItem::Kind::Text)
             continue;
         if (item.text.size() > PageLimits::runLength)
             return false;
         characters += item.text.size();
     }
-    return characters <= PageLimits::characters;
+    return characters <= PageLimits::characters && pictureBytes <= PageLimits::pictureBytes;
 }
+
+namespace {
+
+// A picture at the size it takes on the device, or a framed box where it
+// cannot be drawn.
+void paintPicture(QPainter& painter, const QRectF& rect, const PageItem& item)
+{
+    const QSize pixels = rect.size().toSize() * painter.device()->devicePixelRatioF();
+    const QImage image = item.data.isEmpty() ? QImage() : richtext::decodePicture(item.data, pixels.expandedTo({1, 1}));
+    if (!image.isNull()) {
+        painter.drawImage(rect, image);
+        return;
+    }
+    painter.save();
+    painter.setPen(QPen(item.colour, 0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect);
+    painter.drawLine(rect.topLeft(), rect.bottomRight());
+    painter.drawLine(rect.topRight(), rect.bottomLeft());
+    painter.restore();
+}
+
+} // namespace
 
 void paintPage(const Page& page, QPainter& painter, double unitsPerMm)
 {
@@ -114,6 +149,12 @@ void paintPage(const Page& page, QPainter& painter, double unitsPerMm)
     // Setting a face costs a look-up: consecutive texts mostly share one.
     const FontSpec* face = nullptr;
     for (const PageItem& item : page.items) {
+        // A cut mark draws inside its clip; the painter's state, face
+        // included, comes back afterwards.
+        if (!item.clip.isEmpty()) {
+            painter.save();
+            painter.setClipRect(rectAt(item.clip), Qt::IntersectClip);
+        }
         switch (item.kind) {
         case PageItem::Kind::Fill:
             painter.fillRect(rectAt(item.rect), item.colour);
@@ -123,21 +164,20 @@ void paintPage(const Page& page, QPainter& painter, double unitsPerMm)
             painter.drawLine(QLineF(at(item.line.p1()), at(item.line.p2())));
             break;
         case PageItem::Kind::Text:
-            if (!item.clip.isEmpty()) {
-                painter.save();
-                painter.setClipRect(rectAt(item.clip), Qt::IntersectClip);
-            }
             painter.setPen(item.colour);
             if (!face || !(*face == item.font)) {
                 painter.setFont(item.font.toFont(fontScale));
                 face = &item.font;
             }
             painter.drawText(at(item.origin), item.text);
-            if (!item.clip.isEmpty()) {
-                painter.restore();
-                face = nullptr;
-            }
             break;
+        case PageItem::Kind::Picture:
+            paintPicture(painter, rectAt(item.rect), item);
+            break;
+        }
+        if (!item.clip.isEmpty()) {
+            painter.restore();
+            face = nullptr;
         }
     }
     painter.restore();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QLineF>
@@ -32,13 +33,15 @@ struct FontSpec {
 };
 
 // One mark on a page. A fill paints `rect`; a rule draws `line` `width` mm
-// thick; a text draws `text` with its baseline starting at `origin`, cut to
-// `clip` unless that is empty.
+// thick; a text draws `text` with its baseline starting at `origin`; a
+// picture draws the PNG or JPEG `data` into `rect`, or a framed box where it
+// has none. Each is cut to `clip` unless that is empty.
 struct PageItem {
-    enum class Kind : quint8 { Fill, Rule, Text };
+    enum class Kind : quint8 { Fill, Rule, Text, Picture };
     Kind kind = Kind::Text;
     QColor colour = Qt::black;
-    QRectF rect;   // Fill
+    QRectF rect;   // Fill, Picture
+    QByteArray data; // Picture
     QLineF line;   // Rule
     double width = 0;
     QPointF origin; // Text
@@ -50,6 +53,7 @@ struct PageItem {
     static PageItem rule(const QLineF& line, double width, const QColor& colour);
     static PageItem textRun(const QPointF& origin, const FontSpec& font, const QColor& colour, const QString& text,
                             const QRectF& clip = {});
+    static PageItem picture(const QRectF& rect, const QByteArray& data);
     void translate(const QPointF& by);
     bool operator==(const PageItem&) const = default;
 };
@@ -73,6 +77,7 @@ struct PageLimits {
     static constexpr qsizetype marks = 10'000; // of every kind together
     static constexpr qsizetype characters = 50'000; // of all the page's texts
     static constexpr qsizetype runLength = 5'000; // of one text
+    static constexpr qsizetype pictureBytes = 10 * 1024 * 1024; // of all the page's pictures
 };
 
 // Whether `page` keeps within PageLimits.

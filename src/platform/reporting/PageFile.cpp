@@ -89,16 +89,17 @@ public:
         return {a, point()};
     }
     // A text of at most `maxBytes` bytes.
-    QString text(quint32 maxBytes)
+    QString text(quint32 maxBytes) { return QString::fromUtf8(bytes(maxBytes)); }
+    QByteArray bytes(quint32 maxBytes)
     {
         const quint32 size = number<quint32>();
         if (!m_ok || size > maxBytes || size > quint32(m_data.size() - m_pos)) {
             fail();
             return {};
         }
-        const QString s = QString::fromUtf8(m_data.sliced(m_pos, size));
+        const QByteArray b = m_data.sliced(m_pos, size).toByteArray();
         m_pos += size;
-        return s;
+        return b;
     }
 
 private:
@@ -120,16 +121,44 @@ private:
 
 enum Flags : quint8 { Italic = 1, Underline = 2, StrikeOut = 4, Clipped = 8 };
 
+// Since version 2 a fill, a rule and a picture end in their clip, if any.
+void writeClip(Writer& w, const PageItem& item)
+{
+    w.number(quint8(item.clip.isEmpty() ? 0 : Clipped));
+    if (!item.clip.isEmpty())
+        w.rect(item.clip);
+}
+
+QRectF readClip(Reader& r, int version)
+{
+    if (version < 2)
+        return {};
+    const quint8 flags = r.number<quint8>();
+    if (flags & ~Clipped)
+        r.fail();
+    return (flags & Clipped) ? r.rect() : QRectF();
+}
+
 void writeItem(Writer& w, const PageItem& item)
 {
     w.number(quint8(item.kind));
     w.number(quint32(item.colour.rgba()));
     switch (item.kind) {
-    case PageItem::Kind::Fill: w.rect(item.rect); break;
+    case PageItem::Kind::Fill:
+        w.rect(item.rect);
+        writeClip(w, item);
+        break;
     case PageItem::Kind::Rule:
         w.point(item.line.p1());
         w.point(item.line.p2());
         w.real(item.width);
+        writeClip(w, item);
+        break;
+    case PageItem::Kind::Picture:
+        w.rect(item.rect);
+        w.number(quint32(item.data.size()));
+        w.bytes(item.data.constData(), item.data.size());
+        writeClip(w, item);
         break;
     case PageItem::Kind::Text: {
         w.point(item.origin);
@@ -147,17 +176,32 @@ void writeItem(Writer& w, const PageItem& item)
     }
 }
 
-PageItem readItem(Reader& r)
+PageItem readItem(Reader& r, int version)
 {
     PageItem item;
     const quint8 kind = r.number<quint8>();
     item.colour = QColor::fromRgba(r.number<quint32>());
     switch (kind) {
-    case quint8(PageItem::Kind::Fill): return PageItem::fill(r.rect(), item.colour);
+    case quint8(PageItem::Kind::Fill):
+        item = PageItem::fill(r.rect(), item.colour);
+        item.clip = readClip(r, version);
+        return item;
     case quint8(PageItem::Kind::Rule): {
         const QPointF p1 = r.point();
         const QPointF p2 = r.point();
-        return PageItem::rule(QLineF(p1, p2), r.real(), item.colour);
+        item = PageItem::rule(QLineF(p1, p2), r.real(), item.colour);
+        item.clip = readClip(r, version);
+        return item;
+    }
+    case quint8(PageItem::Kind::Picture): {
+        if (version < 2)
+            break;
+        const QRectF rect = r.rect();
+        const QColor colour = item.colour;
+        item = PageItem::picture(rect, r.bytes(PageLimits::pictureBytes));
+        item.colour = colour;
+        item.clip = readClip(r, version);
+        return item;
     }
     case quint8(PageItem::Kind::Text): {
         const QPointF origin = r.point();
@@ -176,8 +220,10 @@ PageItem readItem(Reader& r)
             r.fail();
         return PageItem::textRun(origin, font, item.colour, text, clip);
     }
-    default: r.fail(); return item;
+    default: break;
     }
+    r.fail();
+    return item;
 }
 
 const QString kDamaged = QString::fromUtf8("o ficheiro está danificado ou incompleto.");
@@ -245,7 +291,7 @@ std::vector<Page> decodePages(const QByteArray& data, QString* error)
         if (count > PageLimits::marks)
             body.fail();
         for (quint32 i = 0; i < count && body.ok(); ++i)
-            page.items.push_back(readItem(body));
+            page.items.push_back(readItem(body, version));
         if (!withinLimits(page)) // a page too big for paper, or holding too much
             body.fail();
         pages.push_back(std::move(page));

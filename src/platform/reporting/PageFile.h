@@ -12,7 +12,8 @@
 // refused whole, and so is one whose pages exceed PageLimits.
 namespace reporting {
 
-inline constexpr int kPageFileVersion = 1;
+// Version 2 added pictures and the clips of fills and rules.
+inline constexpr int kPageFileVersion = 2;
 
 QByteArray encodePages(const std::vector<Page>& pages);
 // The pages of `data`; on refusal, none, and `*error` says why (Portuguese).

@@ -1,5 +1,6 @@
 #include "platform/richtext/Rtf.h"
 
+#include "platform/richtext/Formats.h"
 #include "platform/richtext/RtfReader.h"
 #include "platform/richtext/RtfWriter.h"
 
@@ -52,6 +53,10 @@ void load(QTextDocument* doc, const QString& text)
         detail::readRtf(doc, text);
     } else {
         doc->setPlainText(withinLimits(text));
+        // Tab stops every 12.7 mm, as in a report that gives none.
+        QTextOption option = doc->defaultTextOption();
+        option.setTabStopDistance(720 * kPixelsPerTwip);
+        doc->setDefaultTextOption(option);
     }
     doc->setUndoRedoEnabled(undo);
 }

@@ -1,7 +1,13 @@
 #include "platform/richtext/RtfReader.h"
 
 #include "platform/richtext/Cp1252.h"
+#include "platform/richtext/Formats.h"
+#include "platform/richtext/Pictures.h"
 #include "platform/richtext/Rtf.h"
+#include "platform/richtext/RtfPictures.h"
+#include "platform/richtext/RtfState.h"
+#include "platform/richtext/RtfTables.h"
+#include "platform/richtext/RtfWords.h"
 
 #include <QColor>
 #include <QHash>
@@ -12,7 +18,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
 
 namespace richtext::detail {
 
@@ -24,9 +29,6 @@ constexpr int kMaxDepth = 256;
 // No RTF control word is longer; longer runs of letters are unknown words.
 constexpr int kMaxWordLength = 32;
 constexpr long long kMaxParameter = 2'000'000'000;
-// RTF sizes are half-points; Word's own limit is 1638 points.
-constexpr int kDefaultHalfPoints = 24;
-constexpr int kMaxHalfPoints = 3276;
 constexpr int kMaxUnicodeSkip = 16;
 constexpr int kMaxFontNameLength = 256;
 // Table entries beyond these are ignored: no report needs more, and a
@@ -37,87 +39,11 @@ constexpr int kMaxColors = 1024;
 // the same, so each family in use slows every text insertion; text in a
 // family beyond this many is shown in the default font.
 constexpr int kMaxFamiliesInUse = 32;
+constexpr int kMaxPictures = 10000;
+// \deftab when a report gives none: what the rich-edit control writes.
+constexpr int kDefaultTabTwips = 720;
 
-enum class Dest : unsigned char { Text, FontTable, ColorTable, Skip };
-
-enum class Word : unsigned char {
-    Unknown,
-    FontTable, ColorTable, SkipDestination,
-    Plain, Bold, Italic, Underline, UnderlineNone, Strike, Font, FontSize, Color,
-    Pard, AlignLeft, AlignCenter, AlignRight, AlignJustify,
-    Par, Char, Unicode, UnicodeSkip, Bin, DefaultFont, Red, Green, Blue,
-};
-
-struct WordInfo {
-    Word word = Word::Unknown;
-    char16_t ch = 0; // the character a Word::Char stands for
-};
-
-const std::unordered_map<std::string_view, WordInfo>& words()
-{
-    static const std::unordered_map<std::string_view, WordInfo> table = [] {
-        std::unordered_map<std::string_view, WordInfo> t;
-        t["fonttbl"] = {Word::FontTable};
-        t["colortbl"] = {Word::ColorTable};
-        // Destinations whose content is not part of the body text.
-        for (const char* name :
-             {"stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf",
-              "footer", "footerl", "footerr", "footerf", "listtable", "listoverridetable",
-              "generator", "rsidtbl", "xmlnstbl", "themedata", "colorschememapping",
-              "latentstyles", "datastore", "fldinst", "footnote", "annotation", "atnid",
-              "atnauthor", "atndate", "atnref", "bkmkstart", "bkmkend", "objdata",
-              "objclass", "objname", "nonshppict", "shpinst", "revtbl", "filetbl",
-              "pgdsctbl", "template", "userprops", "docvar", "xe", "tc", "txe", "pn",
-              "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "mmathPr", "comment"})
-            t[name] = {Word::SkipDestination};
-        t["plain"] = {Word::Plain};
-        t["b"] = {Word::Bold};
-        t["i"] = {Word::Italic};
-        for (const char* name : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
-                                 "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd",
-                                 "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
-            t[name] = {Word::Underline};
-        t["ulnone"] = {Word::UnderlineNone};
-        t["strike"] = {Word::Strike};
-        t["striked"] = {Word::Strike};
-        t["f"] = {Word::Font};
-        t["fs"] = {Word::FontSize};
-        t["cf"] = {Word::Color};
-        t["pard"] = {Word::Pard};
-        t["ql"] = {Word::AlignLeft};
-        t["qc"] = {Word::AlignCenter};
-        t["qr"] = {Word::AlignRight};
-        t["qj"] = {Word::AlignJustify};
-        // Tables and sections are flattened into paragraphs and tabs.
-        for (const char* name : {"par", "sect", "row", "page"})
-            t[name] = {Word::Par};
-        t["tab"] = {Word::Char, u'\t'};
-        t["cell"] = {Word::Char, u'\t'};
-        t["nestcell"] = {Word::Char, u'\t'};
-        t["line"] = {Word::Char, QChar::LineSeparator};
-        t["emdash"] = {Word::Char, 0x2014};
-        t["endash"] = {Word::Char, 0x2013};
-        t["emspace"] = {Word::Char, 0x2003};
-        t["enspace"] = {Word::Char, 0x2002};
-        t["qmspace"] = {Word::Char, 0x2005};
-        t["bullet"] = {Word::Char, 0x2022};
-        t["lquote"] = {Word::Char, 0x2018};
-        t["rquote"] = {Word::Char, 0x2019};
-        t["ldblquote"] = {Word::Char, 0x201C};
-        t["rdblquote"] = {Word::Char, 0x201D};
-        t["zwj"] = {Word::Char, 0x200D};
-        t["zwnj"] = {Word::Char, 0x200C};
-        t["u"] = {Word::Unicode};
-        t["uc"] = {Word::UnicodeSkip};
-        t["bin"] = {Word::Bin};
-        t["deff"] = {Word::DefaultFont};
-        t["red"] = {Word::Red};
-        t["green"] = {Word::Green};
-        t["blue"] = {Word::Blue};
-        return t;
-    }();
-    return table;
-}
+enum class Dest : unsigned char { Text, FontTable, ColorTable, Picture, Skip };
 
 bool isLetter(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char16_t c) { return c >= '0' && c <= '9'; }
@@ -150,28 +76,18 @@ int hexValue(char16_t c)
     return -1;
 }
 
-struct CharState {
-    int font = -1; // -1: the \deff font
-    int halfPoints = kDefaultHalfPoints;
-    int color = -1; // -1: automatic, unlike \cf0, which names the table's first entry
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strike = false;
-    bool operator==(const CharState&) const = default;
-};
-
 // What a group restores when it closes.
 struct GroupState {
     CharState ch;
-    Qt::Alignment align = Qt::AlignLeft;
+    ParaState para;
     int unicodeSkip = 1;
     Dest dest = Dest::Text;
+    qsizetype keptFrom = -1; // where the group opened, when it is kept as written
 };
 
 class Reader {
 public:
-    Reader(QTextDocument* doc, QStringView rtf) : cursor_(doc), in_(rtf)
+    Reader(QTextDocument* doc, QStringView rtf) : doc_(doc), cursor_(doc), in_(rtf)
     {
         stack_.reserve(kMaxDepth + 1);
         stack_.push_back(GroupState{});
@@ -205,6 +121,8 @@ public:
                     break;
                 if (dest() == Dest::Text && isRunCharacter(c))
                     appendText(readRun());
+                else if (dest() == Dest::Picture && isRunCharacter(c))
+                    picture_.hex(readRun());
                 else if (dest() == Dest::Skip && isRunCharacter(c))
                     readRun();
                 else
@@ -214,6 +132,9 @@ public:
         }
         finish();
         cursor_.endEditBlock();
+        // Only now: a layout made before would lay out every insertion.
+        if (pictures_ > 0)
+            enablePictures(doc_);
     }
 
 private:
@@ -223,15 +144,24 @@ private:
     bool deep() const { return overflow_ > 0; }
 
     Dest dest() const { return overflowSkipFrom_ > 0 ? Dest::Skip : stack_.back().dest; }
+    Dest parentDest() const { return stack_.size() > 2 ? stack_[stack_.size() - 2].dest : Dest::Text; }
 
     void openGroup()
     {
         skipCount_ = 0;
         groupStart_ = true;
-        if (stack_.size() > kMaxDepth || deep())
+        starred_ = false;
+        groupOpen_ = pos_ - 1;
+        if (stack_.size() > kMaxDepth || deep()) {
             ++overflow_;
-        else
-            stack_.push_back(GroupState(stack_.back()));
+            return;
+        }
+        stack_.push_back(GroupState(stack_.back()));
+        top().keptFrom = -1;
+        if (top().dest == Dest::Picture) { // the picture's own groups are kept as written
+            top().dest = Dest::Skip;
+            top().keptFrom = groupOpen_;
+        }
     }
 
     void closeGroup()
@@ -247,12 +177,28 @@ private:
         if (top().dest == Dest::FontTable)
             commitFont();
         if (stack_.size() > 2) {
-            stack_.pop_back();
+            const GroupState closed = stack_.takeLast();
+            if (closed.keptFrom >= 0)
+                keepGroup(in_.sliced(closed.keptFrom, pos_ - closed.keptFrom));
+            if (closed.dest == Dest::Picture && top().dest != Dest::Picture)
+                insertPicture();
             return;
         }
         // The root group closes: the end of the document unless content follows.
         if (pos_ >= lastContent_)
             done_ = true;
+    }
+
+    // A group the reader does not read, as written: a picture's, the
+    // document's (before the first paragraph) or the paragraph's.
+    void keepGroup(QStringView raw)
+    {
+        if (top().dest == Dest::Picture)
+            picture_.group(raw);
+        else if (!bodyStarted_)
+            documentGroups_.append(raw.toString());
+        else
+            keptGroups_.append(raw.toString());
     }
 
     void setDestination(Dest d)
@@ -298,16 +244,14 @@ private:
 
         bool hasParam = false;
         const int param = readParameter(hasParam);
+        const QStringView raw = in_.sliced(start - 1, pos_ - start + 1);
         if (pos_ < in_.size() && in_[pos_] == u' ') // the delimiter is not text
             ++pos_;
 
         WordInfo info;
-        if (length <= kMaxWordLength) {
-            const auto it = words().find(std::string_view(name, size_t(length)));
-            if (it != words().end())
-                info = it->second;
-        }
-        handleWord(info, hasParam, param);
+        if (length <= kMaxWordLength)
+            info = lookUp(std::string_view(name, size_t(length)));
+        handleWord(info, hasParam, param, raw);
     }
 
     // The optional signed number after a control word, capped so that a
@@ -335,8 +279,10 @@ private:
         if (c == '*') {
             // {\* ...}: a destination to ignore, unless the word after it
             // is one we read (see handleWord).
-            if (groupStart_)
+            if (groupStart_) {
                 setDestination(Dest::Skip);
+                starred_ = true;
+            }
             return;
         }
         groupStart_ = false;
@@ -371,33 +317,68 @@ private:
         }
         if (consumeSkipped() || byte < 0)
             return;
+        // The bullet of the Symbol font, which list paragraphs use, is the
+        // bullet wherever the font maps its characters differently.
+        if (byte == 0xB7 && fonts_.value(top().ch.font < 0 ? defaultFont_ : top().ch.font) == u"Symbol") {
+            put(0x2022);
+            return;
+        }
         put(cp1252::toUnicode((unsigned char)byte));
     }
 
-    void handleWord(const WordInfo& info, bool hasParam, int param)
+    void handleWord(const WordInfo& info, bool hasParam, int param, QStringView raw)
     {
         const bool atGroupStart = groupStart_;
+        const bool starred = starred_ && atGroupStart;
         groupStart_ = false;
+        starred_ = false;
         if (info.word == Word::Bin) {
             // Binary data is never text; skip it without reading past the end.
-            if (param > 0)
-                pos_ += std::min<qsizetype>(param, in_.size() - pos_);
+            const qsizetype n = param > 0 ? std::min<qsizetype>(param, in_.size() - pos_) : 0;
+            if (dest() == Dest::Picture)
+                picture_.binary(in_.sliced(pos_, n));
+            pos_ += n;
             consumeSkipped();
+            return;
+        }
+        if (dest() == Dest::Picture) {
+            picture_.word(raw, info.word, hasParam, param);
             return;
         }
         if (consumeSkipped())
             return;
         switch (info.word) {
-        case Word::Unknown: break;
+        case Word::Unknown:
+            // {\*\xyz ...} in the text: kept as written.
+            if (starred && !deep() && stack_.size() > 2 && parentDest() == Dest::Text)
+                top().keptFrom = groupOpen_;
+            break;
         case Word::FontTable:
         case Word::ColorTable:
         case Word::SkipDestination:
             // A destination word only counts at the start of its group, so
-            // a stray one cannot swallow the rest of the document.
-            if (atGroupStart)
+            // a stray one cannot swallow the rest of the document, and not in
+            // a group skipped (or kept as written) as a whole.
+            if (atGroupStart && (dest() != Dest::Skip || info.word == Word::SkipDestination))
                 setDestination(info.word == Word::FontTable    ? Dest::FontTable
                                : info.word == Word::ColorTable ? Dest::ColorTable
                                                                : Dest::Skip);
+            break;
+        case Word::Picture:
+            if (atGroupStart && !deep() && parentDest() == Dest::Text && pictures_ < kMaxPictures) {
+                setDestination(Dest::Picture);
+                picture_.start();
+            } else if (atGroupStart) {
+                setDestination(Dest::Skip);
+            }
+            break;
+        case Word::PictureShape: // {\*\shppict {\pict ...}}: the picture itself
+            if (atGroupStart && !deep() && parentDest() == Dest::Text)
+                top().dest = Dest::Text;
+            break;
+        case Word::ListText:
+            if (atGroupStart && !deep())
+                top().ch.listText = true;
             break;
         case Word::Font:
             if (dest() == Dest::FontTable) { // the number of the entry that follows
@@ -414,18 +395,24 @@ private:
         case Word::Strike:
         case Word::FontSize:
         case Word::Color:
+        case Word::Super:
+        case Word::Sub:
+        case Word::NoSuperSub:
+        case Word::Up:
+        case Word::Down:
+        case Word::Highlight:
             if (!deep())
                 changeCharacter(top().ch, info.word, hasParam, param);
             break;
-        case Word::Pard:
-            if (!deep())
-                top().align = Qt::AlignLeft;
-            break;
-        case Word::AlignLeft: align(Qt::AlignLeft); break;
-        case Word::AlignCenter: align(Qt::AlignHCenter); break;
-        case Word::AlignRight: align(Qt::AlignRight); break;
-        case Word::AlignJustify: align(Qt::AlignJustify); break;
         case Word::Par: paragraph(); break;
+        case Word::Page:
+            if (dest() == Dest::Text) {
+                paragraph();
+                breakNext_ = true;
+            }
+            break;
+        case Word::Cell: endCell(); break;
+        case Word::Row: endRow(); break;
         case Word::Char: put(info.ch); break;
         case Word::Unicode:
             if (hasParam) {
@@ -440,42 +427,25 @@ private:
                 top().unicodeSkip = std::clamp(param, 0, kMaxUnicodeSkip);
             break;
         case Word::DefaultFont:
-            defaultFont_ = param;
+            if (dest() == Dest::Text)
+                defaultFont_ = param;
+            break;
+        case Word::DefaultTab:
+            if (param > 0 && dest() == Dest::Text)
+                defaultTab_ = param;
             break;
         case Word::Red: colorComponent(red_, param); break;
         case Word::Green: colorComponent(green_, param); break;
         case Word::Blue: colorComponent(blue_, param); break;
-        case Word::Bin: break;
-        }
-    }
-
-    static void changeCharacter(CharState& ch, Word word, bool hasParam, int param)
-    {
-        const bool on = !hasParam || param != 0; // \b on, \b0 off
-        switch (word) {
-        case Word::Plain: ch = CharState{}; break;
-        case Word::Bold: ch.bold = on; break;
-        case Word::Italic: ch.italic = on; break;
-        case Word::Underline: ch.underline = on; break;
-        case Word::UnderlineNone: ch.underline = false; break;
-        case Word::Strike: ch.strike = on; break;
-        case Word::Font:
-            if (hasParam)
-                ch.font = param;
+        default:
+            if (dest() == Dest::Text)
+                if (!tableWord(row_, info, param) && !deep()) {
+                    if (info.word == Word::Pard)
+                        bodyStarted_ = true;
+                    paragraphWord(top().para, info, hasParam, param, raw);
+                }
             break;
-        case Word::FontSize:
-            ch.halfPoints =
-                hasParam && param > 0 ? std::min(param, kMaxHalfPoints) : kDefaultHalfPoints;
-            break;
-        case Word::Color: ch.color = std::max(param, 0); break;
-        default: break;
         }
-    }
-
-    void align(Qt::Alignment a)
-    {
-        if (!deep())
-            top().align = a;
     }
 
     void colorComponent(int& component, int value)
@@ -512,6 +482,7 @@ private:
                 formatValid_ = false;
             }
             break;
+        case Dest::Picture:
         case Dest::Skip: break;
         }
     }
@@ -537,7 +508,7 @@ private:
 
     void appendText(QStringView text)
     {
-        if (paragraphPending_ && !openParagraph())
+        if (!ensureParagraph())
             return;
         const qsizetype room = richtext::kMaxCharacters - characters_;
         if (text.size() >= room) {
@@ -552,6 +523,19 @@ private:
         pending_ += text;
     }
 
+    void insertPicture()
+    {
+        QTextCharFormat format = picture_.finish(pictureBudget_);
+        picture_.start();
+        if (!ensureParagraph() || characters_ >= richtext::kMaxCharacters)
+            return;
+        flushText();
+        ++pictures_;
+        ++characters_;
+        cursor_.insertText(QString(QChar::ObjectReplacementCharacter), format);
+        blockHasText_ = true;
+    }
+
     void flushText()
     {
         if (pending_.isEmpty())
@@ -561,21 +545,91 @@ private:
         blockHasText_ = true;
     }
 
+    // Puts the cursor where the current paragraph's content goes: a new
+    // paragraph after a \par, a table's cell for a table paragraph, the
+    // paragraph after a table once a paragraph outside it starts. False once
+    // the document holds as many paragraphs as a report may, which ends the
+    // reading.
+    bool ensureParagraph()
+    {
+        bodyStarted_ = true;
+        const bool inTable = top().para.inTable;
+        if (tables_.open() && !inTable) {
+            flushText();
+            tables_.close();
+            enterFreshBlock();
+        }
+        if (inTable && tables_.needsCell()) {
+            flushText();
+            if (paragraphs_ >= richtext::kMaxParagraphs) {
+                done_ = true;
+                return false;
+            }
+            ++paragraphs_;
+            if (tables_.enterCell(row_))
+                enterFreshBlock();
+            else
+                paragraphPending_ = true; // a cell beyond the last takes a paragraph more
+        }
+        if (paragraphPending_)
+            return openParagraph();
+        if (blockFresh_) {
+            blockFresh_ = false;
+            blockCharFormat_ = format(shown(top().ch));
+            cursor_.setBlockCharFormat(blockCharFormat_);
+        }
+        return true;
+    }
+
+    // The cursor is in an empty paragraph that takes what comes next.
+    void enterFreshBlock()
+    {
+        blockFresh_ = true;
+        blockHasText_ = false;
+        paragraphPending_ = false;
+    }
+
     // A \par ends the current paragraph; the next one is only created when
     // something follows, so the customary final \par adds no empty line.
     void paragraph()
     {
-        if (dest() != Dest::Text)
+        if (dest() != Dest::Text || !ensureParagraph())
             return;
         flushText();
-        if (paragraphPending_ && !openParagraph())
-            return;
         applyBlockFormat();
         paragraphPending_ = true;
     }
 
-    // Opens the paragraph a \par announced; false once the document holds
-    // as many paragraphs as a report may, which ends the reading.
+    void endCell()
+    {
+        if (dest() != Dest::Text)
+            return;
+        if (!tables_.open() && !top().para.inTable) { // a cell outside a table reads as a tab
+            put(u'\t');
+            return;
+        }
+        top().para.inTable = true;
+        if (!ensureParagraph())
+            return;
+        flushText();
+        applyBlockFormat();
+        tables_.endCell();
+        paragraphPending_ = true; // the cell's paragraph is done; what follows enters the next
+    }
+
+    void endRow()
+    {
+        if (dest() != Dest::Text)
+            return;
+        if (!tables_.open()) {
+            paragraph();
+            return;
+        }
+        flushText();
+        tables_.endRow(row_);
+    }
+
+    // Opens the paragraph a \par announced.
     bool openParagraph()
     {
         flushText();
@@ -601,12 +655,25 @@ private:
                 cursor_.setBlockCharFormat(now);
             }
         }
-        const Qt::Alignment a = top().align;
-        if (a == Qt::AlignLeft)
-            return;
-        QTextBlockFormat block;
-        block.setAlignment(a);
-        cursor_.setBlockFormat(block);
+        QTextBlockFormat block = cachedBlockFormat(top().para);
+        if (breakNext_)
+            block.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        if (!keptGroups_.isEmpty())
+            block.setProperty(KeptGroups, keptGroups_);
+        breakNext_ = false;
+        keptGroups_.clear();
+        if (!block.properties().isEmpty() || !cursor_.blockFormat().properties().isEmpty())
+            cursor_.setBlockFormat(block);
+    }
+
+    QTextBlockFormat cachedBlockFormat(const ParaState& p)
+    {
+        if (!paraValid_ || !(p == para_)) {
+            para_ = p;
+            paraFormat_ = blockFormat(p, colors_);
+            paraValid_ = true;
+        }
+        return paraFormat_;
     }
 
     void finish()
@@ -614,6 +681,15 @@ private:
         flushText();
         if (!paragraphPending_)
             applyBlockFormat();
+        tables_.close();
+        QTextOption option = doc_->defaultTextOption();
+        option.setTabStopDistance(defaultTab_ * kPixelsPerTwip);
+        doc_->setDefaultTextOption(option);
+        if (!documentGroups_.isEmpty()) {
+            QTextFrameFormat root = doc_->rootFrame()->frameFormat();
+            root.setProperty(DocumentGroups, documentGroups_);
+            doc_->rootFrame()->setFrameFormat(root);
+        }
     }
 
     // The state as the document shows it: the font number becomes the place
@@ -638,27 +714,19 @@ private:
         return int(families_.size() - 1);
     }
 
+
     // The format of a state as shown().
     const QTextCharFormat& format(const CharState& s)
     {
-        if (formatValid_ && formatState_ == s)
-            return format_;
-        QTextCharFormat f;
-        if (s.font >= 0)
-            f.setFontFamilies({families_[s.font]});
-        f.setFontPointSize(s.halfPoints / 2.0);
-        f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
-        f.setFontItalic(s.italic);
-        f.setFontUnderline(s.underline);
-        f.setFontStrikeOut(s.strike);
-        if (s.color >= 0 && s.color < colors_.size() && colors_[s.color].isValid())
-            f.setForeground(colors_[s.color]);
-        format_ = f;
-        formatState_ = s;
-        formatValid_ = true;
+        if (!formatValid_ || !(formatState_ == s)) {
+            format_ = charFormat(s, families_, colors_);
+            formatState_ = s;
+            formatValid_ = true;
+        }
         return format_;
     }
 
+    QTextDocument* doc_;
     QTextCursor cursor_;
     QStringView in_;
     qsizetype pos_ = 0;
@@ -669,9 +737,12 @@ private:
     int overflow_ = 0;         // open groups beyond the depth limit
     int overflowSkipFrom_ = 0; // the deep group that started a skipped destination
     bool groupStart_ = false;  // nothing but \* read since the last '{'
+    bool starred_ = false;     // \* opened the current group
+    qsizetype groupOpen_ = 0;  // where the last group opened
     int skipCount_ = 0;        // fallback characters still to drop after \uN
 
     int defaultFont_ = 0;
+    int defaultTab_ = kDefaultTabTwips;
     QHash<int, QString> fonts_;
     int fontNumber_ = -1;
     QString fontName_;
@@ -685,14 +756,28 @@ private:
     QString pending_;
     CharState pendingState_;
     bool paragraphPending_ = false;
+    bool blockFresh_ = true; // the cursor's paragraph is empty and takes what comes next
+    bool bodyStarted_ = false;
+    bool breakNext_ = false; // a \page: the next paragraph starts a page
     int paragraphs_ = 1; // a document always holds one
     qsizetype characters_ = 0;
     bool blockHasText_ = false;
     QTextCharFormat blockCharFormat_; // what an empty current block is as tall as
+    QStringList keptGroups_;          // of the current paragraph
+    QStringList documentGroups_;
+
+    RowDef row_;
+    TableBuilder tables_{cursor_, colors_};
+    PictureReader picture_;
+    int pictures_ = 0;
+    qsizetype pictureBudget_ = kMaxPictureBytes;
 
     QTextCharFormat format_;
     CharState formatState_;
     bool formatValid_ = false;
+    ParaState para_;
+    QTextBlockFormat paraFormat_;
+    bool paraValid_ = false;
 };
 
 } // namespace

@@ -1,11 +1,15 @@
 #include "platform/richtext/RtfWriter.h"
 
 #include "platform/richtext/Cp1252.h"
+#include "platform/richtext/Formats.h"
+#include "platform/richtext/Pictures.h"
+#include "platform/richtext/RtfPictures.h"
 
 #include <QHash>
 #include <QList>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextTable>
 
 #include <algorithm>
 #include <cmath>
@@ -27,12 +31,17 @@ bool writesText(QStringView text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return !isDropped(c.unicode()); });
 }
 
+long twips(double pixels) { return std::lround(pixels / kPixelsPerTwip); }
+
 // The character formatting RTF can express, with fonts and colours as
 // indexes into the tables written in the header (colour 0: automatic).
 struct Run {
     int font = 0;
     int halfPoints = 24;
     int color = 0;
+    int background = 0; // 0: none
+    int raise = 0;      // half-points
+    char vertical = 0;  // 'p' superscript, 'b' subscript
     bool bold = false;
     bool italic = false;
     bool underline = false;
@@ -47,35 +56,139 @@ public:
         colors_.append(QRgb(0));          // the automatic entry
     }
 
+    // The body first, which fills the font and colour tables with what the
+    // text uses, then the header before it.
     QString write()
     {
-        collectFormats();
         out_.reserve(doc_->characterCount() * 11 / 10 + 256 + 64 * doc_->blockCount());
-        writeHeader();
-        const int lastBlock = doc_->blockCount() - 1;
-        for (QTextBlock block = doc_->begin(); block.isValid(); block = block.next())
-            writeBlock(block, block.blockNumber() == lastBlock);
+        writeRoot();
         out_ += u'}';
+        QString body = std::move(out_);
+        out_.clear();
+        writeHeader();
+        out_ += body;
         return out_;
     }
 
 private:
-    // Resolves every character format that will be written once, which
-    // also fills the font and colour tables before the header is written.
-    // Formats of text that writes nothing stay out of the tables.
-    void collectFormats()
+    // The paragraphs and tables of the document. The reader makes the empty
+    // paragraph before a table that opens the document, and the one after a
+    // table that ends it: they are not written.
+    void writeRoot()
     {
-        for (QTextBlock block = doc_->begin(); block.isValid(); block = block.next()) {
-            bool empty = true;
-            for (auto it = block.begin(); !it.atEnd(); ++it) {
-                if (writesText(it.fragment().text())) {
-                    runFor(it.fragment().charFormatIndex(), it.fragment().charFormat());
-                    empty = false;
+        const QTextFrame* root = doc_->rootFrame();
+        std::vector<QTextFrame::iterator> items;
+        for (auto it = root->begin(); !it.atEnd(); ++it)
+            items.push_back(it);
+        for (size_t i = 0; i < items.size(); ++i) {
+            const QTextFrame::iterator& it = items[i];
+            if (QTextFrame* frame = it.currentFrame()) {
+                if (auto* table = qobject_cast<QTextTable*>(frame))
+                    writeTable(table);
+                else
+                    writeBlocks(frame->firstPosition(), frame->lastPosition(), false);
+                continue;
+            }
+            const QTextBlock block = it.currentBlock();
+            const bool empty = block.length() <= 1;
+            const bool last = i + 1 == items.size();
+            const bool nextIsFrame = !last && items[i + 1].currentFrame();
+            const bool afterFrame = i > 0 && items[i - 1].currentFrame();
+            if (empty && ((i == 0 && nextIsFrame) || (last && afterFrame)))
+                continue;
+            // \par separates paragraphs; the reader ignores a final \par, so
+            // an empty last paragraph needs one of its own to survive.
+            writeBlock(block, false, last ? u"" : u"\\par\n", last && i > 0);
+        }
+    }
+
+    // The blocks from `from` to `to` one after the other, tables flattened.
+    void writeBlocks(int from, int to, bool inTable, QStringView lastEnding = u"\\par\n")
+    {
+        for (QTextBlock b = doc_->findBlock(from); b.isValid() && b.position() <= to; b = b.next()) {
+            const bool last = !b.next().isValid() || b.next().position() > to;
+            writeBlock(b, inTable, last ? lastEnding : u"\\par\n");
+        }
+    }
+
+    void writeTable(const QTextTable* table)
+    {
+        const QTextTableFormat format = table->format();
+        const QList<QTextLength> widths = format.columnWidthConstraints();
+        for (int r = 0; r < table->rows(); ++r) {
+            out_ += u"\\trowd";
+            const QTextTableCellFormat first = table->cellAt(r, 0).format().toTableCellFormat();
+            word(u"\\trgaph", twips(first.leftPadding()));
+            const long left = format.hasProperty(TableLeft) ? format.intProperty(TableLeft) : twips(format.leftMargin());
+            if (left != 0)
+                word(u"\\trleft", left);
+            if (format.alignment() & Qt::AlignHCenter)
+                word(u"\\trqc");
+            else if (format.alignment() & Qt::AlignRight)
+                word(u"\\trqr");
+            if (r < format.headerRowCount())
+                word(u"\\trhdr");
+            long right = left;
+            for (int c = 0; c < table->columns(); ++c) {
+                writeCellDefinition(table, r, c);
+                const bool fixed = c < widths.size() && widths[c].type() == QTextLength::FixedLength;
+                // A table made without widths shares a report's body out evenly.
+                right += fixed ? twips(widths[c].rawValue()) : 9615 / table->columns();
+                word(u"\\cellx", right);
+            }
+            out_ += u'\n';
+            for (int c = 0; c < table->columns(); ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() == r && cell.column() == c) {
+                    writeBlocks(cell.firstPosition(), cell.lastPosition(), true, u"\\cell\n");
+                } else {
+                    out_ += u"\\pard\\intbl\\cell\n";
+                    delimit_ = false;
                 }
             }
-            if (empty)
-                runFor(block.charFormatIndex(), block.charFormat());
+            out_ += u"\\row\n";
+            delimit_ = false;
         }
+    }
+
+    void writeCellDefinition(const QTextTable* table, int r, int c)
+    {
+        const QTextTableCell cell = table->cellAt(r, c);
+        if (cell.row() != r)
+            word(u"\\clvmrg");
+        else if (cell.column() != c)
+            word(u"\\clmrg");
+        else if (cell.rowSpan() > 1)
+            word(u"\\clvmgf");
+        else if (cell.columnSpan() > 1)
+            word(u"\\clmgf");
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        struct Side {
+            const char16_t* name;
+            int width, style, brush;
+        };
+        static const Side sides[] = {
+            {u"\\clbrdrt", QTextFormat::TableCellTopBorder, QTextFormat::TableCellTopBorderStyle, QTextFormat::TableCellTopBorderBrush},
+            {u"\\clbrdrl", QTextFormat::TableCellLeftBorder, QTextFormat::TableCellLeftBorderStyle, QTextFormat::TableCellLeftBorderBrush},
+            {u"\\clbrdrb", QTextFormat::TableCellBottomBorder, QTextFormat::TableCellBottomBorderStyle, QTextFormat::TableCellBottomBorderBrush},
+            {u"\\clbrdrr", QTextFormat::TableCellRightBorder, QTextFormat::TableCellRightBorderStyle, QTextFormat::TableCellRightBorderBrush},
+        };
+        for (const Side& side : sides) {
+            const double width = f.doubleProperty(side.width);
+            if (width <= 0 || f.intProperty(side.style) == QTextFrameFormat::BorderStyle_None)
+                continue;
+            word(side.name);
+            word(u"\\brdrs\\brdrw", std::max(1L, twips(width)));
+            const QColor colour = f.brushProperty(side.brush).color();
+            if (f.hasProperty(side.brush) && colour != Qt::black)
+                word(u"\\brdrcf", colorIndex(colour.rgb()));
+        }
+        if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+            word(u"\\clcbpat", colorIndex(f.background().color().rgb()));
+        if (f.verticalAlignment() == QTextCharFormat::AlignMiddle)
+            word(u"\\clvertalc");
+        else if (f.verticalAlignment() == QTextCharFormat::AlignBottom)
+            word(u"\\clvertalb");
     }
 
     const Run& runFor(int formatIndex, const QTextCharFormat& format)
@@ -103,6 +216,13 @@ private:
         if (format.hasProperty(QTextFormat::ForegroundBrush)
             && format.foreground().style() != Qt::NoBrush)
             run.color = colorIndex(format.foreground().color().rgb());
+        if (format.hasProperty(QTextFormat::BackgroundBrush)
+            && format.background().style() != Qt::NoBrush)
+            run.background = colorIndex(format.background().color().rgb());
+        run.vertical = format.verticalAlignment() == QTextCharFormat::AlignSuperScript ? 'p'
+                       : format.verticalAlignment() == QTextCharFormat::AlignSubScript ? 'b'
+                                                                                        : 0;
+        run.raise = format.intProperty(Raise);
         return run;
     }
 
@@ -153,13 +273,21 @@ private:
             }
             out_ += u'}';
         }
+        for (const QString& group : doc_->rootFrame()->frameFormat().property(DocumentGroups).toStringList())
+            writeKept(out_, group);
+        const long tab = twips(doc_->defaultTextOption().tabStopDistance());
+        if (tab > 0 && tab != 720)
+            word(u"\\deftab", tab);
         out_ += u'\n';
+        delimit_ = false;
     }
 
-    void writeBlock(const QTextBlock& block, bool last)
+    void writeParagraphFormat(const QTextBlockFormat& f, bool inTable)
     {
         out_ += u"\\pard";
-        const Qt::Alignment align = block.blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+        if (inTable)
+            out_ += u"\\intbl";
+        const Qt::Alignment align = f.alignment() & Qt::AlignHorizontal_Mask;
         if (align & Qt::AlignHCenter)
             out_ += u"\\qc";
         else if (align & (Qt::AlignRight | Qt::AlignTrailing))
@@ -167,25 +295,112 @@ private:
         else if (align & Qt::AlignJustify)
             out_ += u"\\qj";
         delimit_ = true;
+        length(u"\\li", f, QTextFormat::BlockLeftMargin);
+        length(u"\\ri", f, QTextFormat::BlockRightMargin);
+        length(u"\\fi", f, QTextFormat::TextIndent);
+        length(u"\\sb", f, QTextFormat::BlockTopMargin);
+        length(u"\\sa", f, QTextFormat::BlockBottomMargin);
+        switch (f.lineHeightType()) {
+        case QTextBlockFormat::ProportionalHeight:
+            word(u"\\sl", std::lround(f.lineHeight() * 240 / 100));
+            word(u"\\slmult1");
+            break;
+        case QTextBlockFormat::MinimumHeight: word(u"\\sl", twips(f.lineHeight())); break;
+        case QTextBlockFormat::FixedHeight: word(u"\\sl", -twips(f.lineHeight())); break;
+        default: break;
+        }
+        const QString leaders = f.stringProperty(TabLeaders);
+        const QList<QTextOption::Tab> tabs = f.tabPositions();
+        const double start = f.leftMargin() + f.textIndent(); // tab stops count from here
+        for (qsizetype i = 0; i < tabs.size(); ++i) {
+            if (i < leaders.size() && leaders[i] == u'i')
+                continue;
+            static const std::pair<char16_t, const char16_t*> leaderWords[] = {
+                {'d', u"\\tldot"}, {'h', u"\\tlhyph"}, {'u', u"\\tlul"}, {'t', u"\\tlth"}, {'e', u"\\tleq"}};
+            for (const auto& [letter, name] : leaderWords)
+                if (i < leaders.size() && leaders[i] == letter)
+                    word(name);
+            if (tabs[i].type == QTextOption::RightTab)
+                word(u"\\tqr");
+            else if (tabs[i].type == QTextOption::CenterTab)
+                word(u"\\tqc");
+            else if (tabs[i].type == QTextOption::DelimiterTab)
+                word(u"\\tqdec");
+            word(u"\\tx", twips(tabs[i].position + start));
+        }
+        if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            word(u"\\pagebb");
+        if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+            word(u"\\cbpat", colorIndex(f.background().color().rgb()));
+        const QString listWords = f.stringProperty(ListWords);
+        if (!listWords.isEmpty())
+            word(listWords);
+        for (const QString& group : f.property(KeptGroups).toStringList()) {
+            writeKept(out_, group);
+            delimit_ = false;
+        }
+    }
 
+    void length(QStringView name, const QTextBlockFormat& f, int property)
+    {
+        const long value = twips(f.doubleProperty(property));
+        if (value != 0)
+            word(name, value);
+    }
+
+    // `ending` follows the paragraph; an empty last paragraph writes its own
+    // \par when `parWhenEmpty`.
+    void writeBlock(const QTextBlock& block, bool inTable, QStringView ending, bool parWhenEmpty = false)
+    {
+        writeParagraphFormat(block.blockFormat(), inTable);
         textWritten_ = false;
+        bool listGroup = false;
+        Run outside;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            nextRun_ = runs_.value(fragment.charFormatIndex());
+            const QTextCharFormat format = fragment.charFormat();
+            if (isPicture(format)) {
+                closeListGroup(listGroup, outside);
+                for (qsizetype i = 0; i < fragment.length(); ++i)
+                    writePicture(out_, format);
+                delimit_ = false;
+                textWritten_ = true;
+                continue;
+            }
+            if (!writesText(fragment.text()))
+                continue;
+            const bool listText = format.boolProperty(ListText);
+            if (listText && !listGroup) {
+                out_ += block.blockFormat().hasProperty(ListWords) ? u"{\\listtext" : u"{\\pntext";
+                delimit_ = true;
+                outside = current_;
+                listGroup = true;
+            } else if (!listText) {
+                closeListGroup(listGroup, outside);
+            }
+            nextRun_ = runFor(fragment.charFormatIndex(), format);
             runPending_ = true;
             writeText(fragment.text());
         }
+        closeListGroup(listGroup, outside);
         runPending_ = false;
-        const bool empty = !textWritten_;
-        if (empty) // keeps the height of an empty line
-            switchTo(runs_.value(block.charFormatIndex()));
-        // \par separates paragraphs; the reader ignores a final \par, so an
-        // empty last paragraph needs one of its own to survive.
-        if (!last)
-            out_ += u"\\par\n";
-        else if (empty && block.blockNumber() > 0)
+        if (!textWritten_) // keeps the height of an empty line
+            switchTo(runFor(block.charFormatIndex(), block.charFormat()));
+        out_ += ending;
+        if (parWhenEmpty && !textWritten_)
             out_ += u"\\par";
         delimit_ = false;
+    }
+
+    // Ends the group of a list paragraph's bullet: what it changed ends with it.
+    void closeListGroup(bool& open, const Run& outside)
+    {
+        if (!open)
+            return;
+        out_ += u'}';
+        current_ = outside;
+        delimit_ = false;
+        open = false;
     }
 
     // Writes the control words that change the current formatting to `run`.
@@ -197,11 +412,17 @@ private:
             word(u"\\fs", run.halfPoints);
         if (run.color != current_.color)
             word(u"\\cf", run.color);
+        if (run.background != current_.background)
+            word(u"\\highlight", run.background);
         toggle(u"\\b", current_.bold, run.bold);
         toggle(u"\\i", current_.italic, run.italic);
         if (run.underline != current_.underline)
             word(run.underline ? u"\\ul" : u"\\ulnone");
         toggle(u"\\strike", current_.strike, run.strike);
+        if (run.vertical != current_.vertical)
+            word(run.vertical == 'p' ? u"\\super" : run.vertical == 'b' ? u"\\sub" : u"\\nosupersub");
+        if (run.raise != current_.raise)
+            word(run.raise < 0 ? u"\\dn" : u"\\up", std::abs(run.raise));
         current_ = run;
     }
 
@@ -215,7 +436,7 @@ private:
         delimit_ = true;
     }
 
-    void word(QStringView name, int value)
+    void word(QStringView name, long value)
     {
         out_ += name;
         out_ += QString::number(value);
@@ -262,7 +483,8 @@ private:
         case QChar::Nbsp: out_ += u"\\~"; break;
         case QChar::SoftHyphen: out_ += u"\\-"; break;
         default: {
-            const int byte = cp1252::fromUnicode(c);
+            // The Symbol font's bullet, as the reader took it.
+            const int byte = c == 0x2022 && fonts_[current_.font] == u"Symbol" ? 0xB7 : cp1252::fromUnicode(c);
             if (byte >= 0) {
                 static const char hex[] = "0123456789abcdef";
                 out_ += u"\\'";

@@ -4,14 +4,17 @@
 #include "platform/reporting/PageFile.h"
 #include "platform/reporting/PreviewWindow.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QImage>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QtEndian>
 #include <sys/resource.h>
 
 using namespace reporting;
@@ -189,7 +192,7 @@ private slots:
         flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x20);
         // A well-formed file of a later format: its checksum is right.
         QByteArray newer = good.left(good.size() - 32);
-        newer[9] = 2;
+        newer[9] = 3;
         newer += QCryptographicHash::hash(newer, QCryptographicHash::Sha256);
         const QString damaged = QString::fromUtf8("danificado ou incompleto");
         QTest::newRow("a byte changed") << flipped << damaged;
@@ -198,7 +201,7 @@ private slots:
         QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n0000000000000000000000000000000000000000000000000000000", 60)
                                    << QString::fromUtf8("não é um relatório gravado");
         QTest::newRow("empty") << QByteArray() << QString::fromUtf8("não é um relatório gravado");
-        QTest::newRow("newer format") << newer << QString::fromUtf8("formato mais recente (versão 2)");
+        QTest::newRow("newer format") << newer << QString::fromUtf8("formato mais recente (versão 3)");
         // Damage right after the signature, in the version's bytes too.
         QTest::newRow("noise") << good.left(8) + QByteArray(5000, '\x22') << damaged;
 
@@ -217,6 +220,8 @@ private slots:
             {"too long a run", {a4, {run(PageLimits::runLength + 1)}}},
             {"too much text", {a4, std::vector<PageItem>(PageLimits::characters / PageLimits::runLength + 1,
                                                          run(PageLimits::runLength))}},
+            {"too much picture data",
+             {a4, {PageItem::picture(QRectF(10, 10, 50, 50), QByteArray(PageLimits::pictureBytes + 1, 'x'))}}},
         };
         for (const auto& [name, page] : tooMuch)
             QTest::newRow(name) << encodePages({page}) << damaged;
@@ -236,6 +241,42 @@ private slots:
         QVERIFY2(error.contains(message) && error.contains("x.QRP"), qPrintable(error));
         QVERIFY(loadPages(dir.filePath("missing.QRP"), &error).empty());
         QCOMPARE(error, QString("File does not exist"));
+    }
+
+    // Saved pages keep their pictures, the boxes of pictures that cannot be
+    // drawn and the clips of every mark; a file of the first format, which
+    // had neither, still loads.
+    void savedPagesKeepPicturesAndClips()
+    {
+        QImage red(4, 2, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        red.save(&buffer, "PNG");
+        const QRectF clip(10, 10, 100, 20);
+        PageItem cutFill = PageItem::fill(QRectF(10, 25, 50, 10), Qt::gray);
+        cutFill.clip = clip;
+        PageItem cutRule = PageItem::rule(QLineF(10, 25, 60, 25), 0.2, Qt::black);
+        cutRule.clip = clip;
+        PageItem cutPicture = PageItem::picture(QRectF(70, 15, 25.4, 12.7), png);
+        cutPicture.clip = clip;
+        const Page page{QSizeF(210, 297),
+                        {cutFill, cutRule, cutPicture, PageItem::picture(QRectF(10, 40, 10, 5), QByteArray()),
+                         PageItem::textRun(QPointF(10, 60), FontSpec::of(face(9)), Qt::black, "texto", clip)}};
+        QString error;
+        const std::vector<Page> back = decodePages(encodePages({page}), &error);
+        QCOMPARE(error, QString());
+        QVERIFY(back == std::vector<Page>{page});
+
+        // The first format: a fill without the byte of its clip.
+        const Page filled{QSizeF(210, 297), {PageItem::fill(QRectF(10, 10, 5, 5), Qt::black)}};
+        QByteArray first = encodePages({filled});
+        first.chop(32 + 1);
+        first[9] = 1;
+        qToBigEndian(quint64(first.size() - 40), first.data() + 32); // the body's size, after a 40-byte header
+        first += QCryptographicHash::hash(first, QCryptographicHash::Sha256);
+        QVERIFY(decodePages(first, &error) == std::vector<Page>{filled});
     }
 
     // The largest page, holding as many marks as a page may, at 100 %: it

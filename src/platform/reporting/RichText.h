@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/reporting/Page.h"
+
+#include <vector>
+
+class QTextDocument;
+
+namespace reporting {
+
+// Text is measured at 1200 dots per inch with the faces' design metrics, so
+// that what fits on paper does not depend on the screen or the printer.
+inline constexpr double kLayoutDpi = 1200;
+inline constexpr double kUnitsPerMm = kLayoutDpi / 25.4;
+
+QPaintDevice* layoutDevice();
+
+// One line of laid-out rich text, or a table's row (with the rows its cells
+// join) that pages keep whole: its top and bottom from the top of the text,
+// and its marks placed from the text's top-left corner.
+struct RichLine {
+    double top = 0;
+    double bottom = 0;
+    std::vector<PageItem> items;
+    bool breakBefore = false; // a page starts here
+};
+
+// Lays `document` out `widthMm` wide, in lines in the order they print.
+// The document is left as it was.
+std::vector<RichLine> layRichText(const QTextDocument& document, double widthMm);
+
+} // namespace reporting
