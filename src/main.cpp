@@ -1,5 +1,6 @@
 #include "app/ClosingBackup.h"
 #include "app/Startup.h"
+#include "course/FormEvolucao.h"
 #include "platform/ui/Application.h"
 
 #include <QTimer>
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
 {
     Application app(argc, argv);
     Q_INIT_RESOURCE(assets);
+    installFormEvolucao();
     Startup startup(app);
     try {
         startup.build();

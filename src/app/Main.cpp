@@ -4,6 +4,7 @@
 #include "data/DM.h"
 #include "data/controls/ControlSupport.h"
 #include "data/controls/DBEdit.h"
+#include "editing/EvolucaoLink.h"
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
 #include "platform/ui/Application.h"
@@ -101,6 +102,8 @@ void TMainForm::createMenus()
     Concluses1 = entry(Ver1, "Concluses1", QString::fromUtf8("&Conclusões"), Qt::Key_F8);
     setTag(Concluses1, 2);
     separator(Ver1, "N5");
+    Evolucao1 = entry(Ver1, "Evolucao1", QString::fromUtf8("E&volução"), {},
+                      QString::fromUtf8("Evolução de uma medição nos exames do paciente"));
 
     Ajuda1 = menuBar()->addMenu("Aju&da");
     Ajuda1->setObjectName("Ajuda1");
@@ -133,6 +136,7 @@ void TMainForm::createMenus()
     command(FilePrintSetupItem, &TMainForm::FilePrintSetupItemClick);
     command(FileExitItem, &TMainForm::FileExitItemClick);
     command(Acercade1, &TMainForm::Acercade1Click);
+    connect(Evolucao1, &QAction::triggered, this, [this] { controls::runReported([this] { Evolucao1Click(); }); });
     command(Ajuda2, &TMainForm::Ajuda2Click);
 }
 
@@ -313,6 +317,17 @@ void TMainForm::ExportarPDF1Click()
     QString error;
     if (!Relatorio->exportPdf(file, &error))
         Application::showMessage(error);
+}
+
+void TMainForm::Evolucao1Click(const QString& site)
+{
+    evolucao::open(site, [this](const QVariant& exam) {
+        controls::runReported([&] {
+            PageControl1->setCurrentWidget(TabSheet1);
+            // A move like any other: a pending edit of the exam is settled first.
+            DataModule1->TableEco->locate("CodigoExame", exam, {});
+        });
+    });
 }
 
 void TMainForm::FilePrintSetupItemClick()

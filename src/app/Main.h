@@ -44,6 +44,7 @@ public:
     QAction* Pacientes1;
     QAction* Frases1;
     QAction* Concluses1;
+    QAction* Evolucao1; // "E&volução": the course of a measurement across the patient's exams
     QMenu* Ajuda1;
     QAction* Acercade1;
     QAction* Ajuda2;
@@ -118,6 +119,8 @@ public:
     void Acercade1Click();
     void Ajuda2Click();
     void FileExitItemClick();
+    // Opens "Evolução" on the current patient with the measurement `site`.
+    void Evolucao1Click(const QString& site = {});
 
     // --- the panes ---
     void DBEdit1Enter(QWidget* sender);

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -215,6 +216,11 @@ MeasurementsPage::MeasurementsPage(QWidget* parent) : QWidget(parent), m_model(n
     EditIdadeGestacional->setFixedWidth(52);
     EditIdadeGestacional->setToolTip(QString::fromUtf8("Só num exame fetal: semanas+dias (36+6) ou semanas (36,5)"));
     bodyRow->addWidget(EditIdadeGestacional);
+    BotaoEvolucao = new QPushButton(QString::fromUtf8("Evolução..."), this);
+    BotaoEvolucao->setObjectName("BotaoEvolucao");
+    BotaoEvolucao->setToolTip(QString::fromUtf8("A medição escolhida em todos os exames do paciente"));
+    BotaoEvolucao->setFocusPolicy(Qt::NoFocus);
+    bodyRow->addWidget(BotaoEvolucao);
     layout->addLayout(bodyRow);
 
     auto* grid = new MeasurementGrid(this);
@@ -244,6 +250,10 @@ MeasurementsPage::MeasurementsPage(QWidget* parent) : QWidget(parent), m_model(n
     layout->addWidget(LabelNotaMedicoes);
     setFocusProxy(grid);
 
+    connect(BotaoEvolucao, &QPushButton::clicked, this, [this] {
+        const QModelIndex at = GridMedicoes->currentIndex();
+        emit evolucaoRequested(at.isValid() ? QString(m_model->rows().at(at.row()).site->code) : QString());
+    });
     m_model->store = [this](const Site& site, const QString& text) { return store(site, text); };
     connect(EditIdadeGestacional, &QLineEdit::textEdited, this, [this] { m_weeksTyped = true; });
     connect(EditIdadeGestacional, &QLineEdit::editingFinished, this, [this] {

@@ -6,6 +6,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTableView;
 class TDataModule1;
 class MeasurementModel;
@@ -25,11 +26,16 @@ public:
     QLineEdit* EditIdadeGestacional;  // weeks+days, for a fetal exam
     QTableView* GridMedicoes;
     QLabel* LabelNotaMedicoes;        // what a mark means; why measurements cannot be kept
+    QPushButton* BotaoEvolucao;       // "Evolução...": the chosen measurement across the patient's exams
 
     // Reads the current exam and judges every site again.
     void refresh();
     // The grid's rows as shown last.
     const std::vector<clinical::Judged>& judged() const;
+
+signals:
+    // "Evolução..." was pressed with the grid on `site` (a site code).
+    void evolucaoRequested(const QString& site);
 
 protected:
     void showEvent(QShowEvent* event) override;

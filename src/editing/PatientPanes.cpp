@@ -6,6 +6,7 @@
 #include "data/DM.h"
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBLookupComboBox.h"
+#include "data/controls/ControlSupport.h"
 #include "data/controls/DBRichEdit.h"
 #include "editing/MeasurementsPage.h"
 #include "platform/ui/Application.h"
@@ -181,6 +182,9 @@ void TMainForm::buildPatientPage(QWidget* page)
     PageControl2->addTab(TabSheet7, QString::fromUtf8("Relatório"));
     TabSheetMedicoes = new MeasurementsPage;
     PageControl2->addTab(TabSheetMedicoes, QString::fromUtf8("Medições"));
+    connect(TabSheetMedicoes, &MeasurementsPage::evolucaoRequested, this, [this](const QString& site) {
+        controls::runReported([&] { Evolucao1Click(site); });
+    });
     layout->addWidget(PageControl2, 1);
     buildReportPage(TabSheet7);
     connect(PageControl2, &QTabWidget::currentChanged, this, &TMainForm::PageControl2Change);

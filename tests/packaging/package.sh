@@ -18,7 +18,7 @@ deb=$(ls "$work"/out/velunor_*.deb)
 
 [ "$(dpkg-deb -f "$deb" Package)" = velunor ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libqt6sql6-sqlite libqt6sql6-psql libqt6widgets6 libqt6printsupport6 libsqlite3-0 libpq5 libdcmtk17 libc6; do
+for needed in libqt6sql6-sqlite libqt6sql6-psql libqt6widgets6 libqt6printsupport6 libqt6charts6 libsqlite3-0 libpq5 libdcmtk17 libc6; do
   echo "$depends" | grep -q "\(^\|, \)$needed\( \|,\|$\)" || fail "Depends lacks $needed: $depends"
 done
 

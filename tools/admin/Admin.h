@@ -48,6 +48,10 @@ int zscoreCommand(const QStringList& args, Io io);
 // The measurements of patient `patient`'s exam `examKey` (its CodigoExame),
 // as text or as CSV (codigo;valor;unidade;origem;referencia;z).
 int measurementsCommand(const QString& alias, int patient, const QString& examKey, bool csv, Io io);
+// One measurement (site code `site`) across patient `patient`'s exams,
+// oldest first: as text, or as CSV (data;idade_meses;valor;unidade;sc;
+// referencia;z); with `png`, also drawn in that file at 1600 x 1000 pixels.
+int trendCommand(const QString& alias, int patient, const QString& site, bool csv, const QString& png, Io io);
 // Shows the practice's BSA formula and preferred reference; --formula and
 // --reference change them.
 int settingsCommand(const QString& alias, const QStringList& args, Io io);

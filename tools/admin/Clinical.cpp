@@ -1,11 +1,14 @@
 // The clinical commands: body surface area, one z-score, an exam's
-// measurements and the practice's settings for both.
+// measurements, one measurement across a patient's exams (as text, CSV or
+// the chart of the window "Evolução") and the practice's settings.
 
 #include "Admin.h"
 
 #include "clinical/Exam.h"
 #include "clinical/Numbers.h"
+#include "course/CourseChart.h"
 #include "data/MeasurementStore.h"
+#include "data/PatientCourse.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/Values.h"
@@ -77,12 +80,12 @@ int cannot(const QString& why, Io io)
     return 2;
 }
 
-QString sitesList()
+int unknownSite(const QString& code, Io io)
 {
     QStringList codes;
     for (const Site& s : clinical::sites())
         codes << s.code;
-    return codes.join(", ");
+    return cannot(QString::fromUtf8("o local «%1» não existe; os locais são: %2.").arg(code, codes.join(", ")), io);
 }
 
 // One judged value as a line of the z-score command and of the listing.
@@ -135,6 +138,31 @@ StoredExam readExam(engine::Database& db, int patient, const QString& examKey)
     return exam;
 }
 
+void listCourse(const course::PatientHistory& history, const course::Course& course, Io io)
+{
+    io.out << QString::fromUtf8("%1 (%2) do paciente %3 (%4), nascido em %5:\n")
+                  .arg(course.site->label(), course.site->code, history.name, history.patient.toString(),
+                       history.birth.isValid() ? history.birth.toString("yyyy-MM-dd")
+                                               : QString::fromUtf8("data desconhecida"));
+    if (course.points.empty())
+        io.out << QString::fromUtf8("  nenhum exame deste paciente tem esta medição.\n");
+    for (const course::CoursePoint& p : course.points) {
+        const QString age = p.weeks ? "IG " + clinical::weeksText(*p.weeks)
+            : p.ageMonths           ? course::ageText(*p.ageMonths)
+                                    : QString();
+        io.out << "  " << p.date.toString("yyyy-MM-dd") << "  " << age.leftJustified(18) << "  "
+               << (p.bsa ? QString::fromUtf8("SC %1 m²").arg(clinical::decimal(*p.bsa, 2)) : QString("SC -"))
+                      .leftJustified(12)
+               << "  " << clinical::withUnit(p.value, *course.site).rightJustified(9) << "  ";
+        if (p.z)
+            io.out << "z " << clinical::signedDecimal(*p.z) << " (" << clinical::referenceName(p.normal->reference)
+                   << ")" << (p.normal->outside.isEmpty() ? "" : " " + p.normal->outside);
+        else
+            io.out << "sem z-score: " << p.why;
+        io.out << "\n";
+    }
+}
+
 } // namespace
 
 int bsaCommand(const QStringList& args, Io io)
@@ -160,7 +188,7 @@ int zscoreCommand(const QStringList& args, Io io)
                       io);
     const Site* site = clinical::findSite(args[0]);
     if (!site || site->quantity == clinical::Quantity::Weeks)
-        return cannot(QString::fromUtf8("o local «%1» não existe; os locais são: %2.").arg(args[0], sitesList()), io);
+        return unknownSite(args[0], io);
     Options o(args.mid(2), {"--bsa", "--height", "--weight", "--weeks", "--reference", "--formula"}, io);
     const auto value = clinical::parseNumber(args[1]);
     if (!value)
@@ -220,6 +248,26 @@ int measurementsCommand(const QString& alias, int patient, const QString& examKe
     }
     if (count == 0)
         io.out << QString::fromUtf8("  nenhuma medição.\n");
+    return 0;
+}
+
+int trendCommand(const QString& alias, int patient, const QString& siteCode, bool csv, const QString& png, Io io)
+{
+    const clinical::Site* site = clinical::findSite(siteCode);
+    if (!site || site->quantity == clinical::Quantity::Weeks)
+        return unknownSite(siteCode, io);
+    auto db = engine::Database::connect(alias, "ADMIN");
+    const course::PatientHistory history = course::readHistory(*db, patient);
+    const course::Course course = course::courseOf(history, *site);
+    if (!png.isEmpty() && !CourseChart::picture(course).save(png, "PNG"))
+        throw engine::EngineError(QString::fromUtf8("Não foi possível gravar a imagem \"%1\".").arg(png));
+    if (csv) {
+        io.out << course::csv(course);
+        return 0;
+    }
+    listCourse(history, course, io);
+    if (!png.isEmpty())
+        io.out << QString::fromUtf8("Gráfico gravado em %1 (1600 x 1000).\n").arg(png);
     return 0;
 }
 

@@ -2,7 +2,8 @@
 
 #include "platform/engine/EngineError.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -48,6 +49,11 @@ Utilização:
   velunor-admin measurements NOME PACIENTE EXAME [--csv]
                                    as medições do exame EXAME (CodigoExame) do PACIENTE, com
                                    os z-scores; --csv: codigo;valor;unidade;origem;referencia;z
+  velunor-admin trend NOME PACIENTE LOCAL [--csv] [--png FICHEIRO]
+                                   a medição LOCAL (ao, anel_ao, ved...) em todos os exames do
+                                   PACIENTE, do mais antigo ao mais recente, com os z-scores;
+                                   --csv: data;idade_meses;valor;unidade;sc;referencia;z;
+                                   --png: o gráfico da janela Evolução, 1600 x 1000 píxeis
   velunor-admin settings NOME [--formula haycock|dubois|mosteller] [--reference phn2017|detroit2008]
                                    mostra ou muda a fórmula da superfície corporal e a
                                    referência preferida da clínica
@@ -96,12 +102,16 @@ int intOption(const QStringList& args, const QString& name, int fallback, bool* 
 int main(int argc, char** argv)
 {
     // Composing a report measures text, which takes the fonts of a GUI
-    // application; the tool never shows a window.
-    const bool composes = argc > 1 && qstrcmp(argv[1], "report-pdf") == 0;
-    if (composes)
+    // application, and a chart draws with widgets; the tool never shows a window.
+    const bool draws = argc > 1
+        && (qstrcmp(argv[1], "report-pdf") == 0
+            || (qstrcmp(argv[1], "trend") == 0 && std::any_of(argv + 2, argv + argc, [](const char* a) {
+                   return qstrcmp(a, "--png") == 0;
+               })));
+    if (draws)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const std::unique_ptr<QCoreApplication> app =
-        composes ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+        draws ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QTextStream out(stdout), err(stderr);
     admin::Io io{out, err};
     const QStringList args = app->arguments().mid(1);
@@ -156,6 +166,23 @@ int main(int argc, char** argv)
             if (!ok)
                 return usage(err, "PACIENTE é o número do paciente (NF).");
             return admin::measurementsCommand(alias, patient, args[3], args.size() == 5, io);
+        }
+        if (command == "trend" && args.size() >= 4) {
+            bool ok = false;
+            const int patient = args[2].toInt(&ok);
+            if (!ok)
+                return usage(err, "PACIENTE é o número do paciente (NF).");
+            bool csv = false;
+            QString png;
+            for (int i = 4; i < args.size(); ++i) {
+                if (args[i] == "--csv")
+                    csv = true;
+                else if (args[i] == "--png" && i + 1 < args.size())
+                    png = args[++i];
+                else
+                    return usage(err, QString("argumento inesperado: %1").arg(args[i]));
+            }
+            return admin::trendCommand(alias, patient, args[3], csv, png, io);
         }
         if (command == "settings")
             return admin::settingsCommand(alias, args.mid(2), io);

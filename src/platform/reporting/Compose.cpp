@@ -103,6 +103,8 @@ LaidBand layBand(const Band& band, double bandWidth)
         const double y = rule.top + rule.thickness / 2;
         laid.items.push_back(PageItem::rule(QLineF(rule.left, y, rule.left + width, y), rule.thickness, rule.colour));
     }
+    for (const PictureElement& picture : band.pictures)
+        laid.items.push_back(PageItem::picture(picture.box, picture.data));
     laid.height = band.height + grown;
     return laid;
 }

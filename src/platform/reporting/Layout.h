@@ -65,6 +65,13 @@ struct RichTextElement {
     double growStepMm = 5;
 };
 
+// A picture (PNG or JPEG bytes) stretched over a fixed box.
+struct PictureElement {
+    QString name;
+    QRectF box;
+    QByteArray data;
+};
+
 enum class BandKind { PageHeader, Title, Detail, Child, PageFooter };
 
 struct Band {
@@ -73,6 +80,7 @@ struct Band {
     double height = 0;
     std::vector<TextElement> texts;
     std::vector<RuleElement> rules;
+    std::vector<PictureElement> pictures;
     std::optional<RichTextElement> richText;
 };
 

@@ -1,0 +1,23 @@
+#include "editing/EvolucaoLink.h"
+
+namespace evolucao {
+
+namespace {
+Opener& installedOpener()
+{
+    static Opener opener;
+    return opener;
+}
+} // namespace
+
+void install(Opener opener) { installedOpener() = std::move(opener); }
+
+bool installed() { return bool(installedOpener()); }
+
+void open(const QString& site, MakeCurrent makeCurrent)
+{
+    if (installedOpener())
+        installedOpener()(site, std::move(makeCurrent));
+}
+
+} // namespace evolucao
