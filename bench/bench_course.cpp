@@ -74,15 +74,15 @@ void fillStore(engine::Database& db)
             inMedida.push_back(&s);
     db.driver().begin();
     for (int patient = 1; patient <= 2001; ++patient) {
-        db.execute("insert into bddid (nome, dnasc) values (:n, :d)",
-                   {QString("PACIENTE %1").arg(patient), engine::values::wallClock(QDate(2010, 1, 1).addDays(patient))});
+        const QDateTime birth = engine::values::wallClock(QDate(2010, 1, 1).addDays(patient));
+        db.execute("insert into bddid (nome, dnasc) values (:n, :d)", {QString("PACIENTE %1").arg(patient), birth});
         const int exams = patient == 1 ? 50 : 10;
         for (int e = 0; e < exams; ++e) {
             const QDate date = QDate(2010, 3, 1).addDays(patient + e * 90);
             const QDateTime key = engine::values::wallClock(date, QTime(9, 0));
-            const double cm = 55 + e * 2.2, grams = 4500 + e * 900;
-            db.execute("insert into eco (CodigoPaciente, CodigoExame, DataExame, Peso, Altura, Ao, Ved, Ves, Siv, Pp, Ae, Vd) "
-                       "values (:p, :k, :d, :w, :h, :ao, :ved, :ves, :siv, :pp, :ae, :vd)",
+            const double cm = 55 + e * 2.2, grams = 4500 + e * 500; // Peso holds at most 32 767 g
+            db.execute("insert into eco (CodigoPaciente, CodigoExame, DataExame, Peso, Altura, "
+                       "Ao, Ved, Ves, Siv, Pp, Ae, Vd) values (:p, :k, :d, :w, :h, :ao, :ved, :ves, :siv, :pp, :ae, :vd)",
                        {patient, key, date, grams, cm, 12 + e * 0.3, 22 + e * 0.5, 14 + e * 0.3, 4 + e * 0.05,
                         4 + e * 0.05, 14 + e * 0.3, 8 + e * 0.2});
             if (patient != 1)

@@ -115,7 +115,6 @@ CourseChart::CourseChart(QObject* parent)
     m_scene->addItem(m_z);
     m_values->legend()->setAlignment(Qt::AlignTop);
     m_z->legend()->hide();
-    resize(QSizeF(800, 600));
 }
 
 CourseChart::~CourseChart() = default;
@@ -188,12 +187,18 @@ void CourseChart::setAxes(const Course& course)
             auto* axis = new QDateTimeAxis;
             axis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(xFrom - xPad), Qt::UTC),
                            QDateTime::fromMSecsSinceEpoch(qint64(xTo + xPad), Qt::UTC));
-            axis->setFormat("MM/yyyy");
+            axis->setFormat(xTo - xFrom < 400 * oneDay ? "dd/MM/yyyy" : "MM/yyyy");
             axis->setTickCount(6);
             axis->setTitleText(dates);
             x = axis;
         }
         chart->addAxis(x, Qt::AlignBottom);
+    }
+    m_xFrom = xFrom - xPad;
+    m_xTo = xTo + xPad;
+    if (const auto* ages = qobject_cast<const QValueAxis*>(m_values->axes(Qt::Horizontal).front())) {
+        m_xFrom = ages->min(); // as the axis rounded it
+        m_xTo = ages->max();
     }
     m_values->addAxis(valueAxis(low, high, 6, course.site ? course.site->unit() : QString()), Qt::AlignLeft);
     // A label every z-score, or every other one where they would crowd.
@@ -212,17 +217,14 @@ void CourseChart::showValues(const Course& course)
     m_values->setTitle(course.site->label() + (course.site->unit().isEmpty() ? "" : ", " + course.site->unit()));
     // The normal band in runs of exams that have a normal; a run of one exam
     // is drawn a little wide, so that it shows.
-    const QAbstractAxis* xAxis = m_values->axes(Qt::Horizontal).front();
-    const double halfWidth = course.byAge ? (static_cast<const QValueAxis*>(xAxis)->max()
-                                             - static_cast<const QValueAxis*>(xAxis)->min()) * 0.01
-                                          : 0;
+    const double halfWidth = (m_xTo - m_xFrom) * 0.01;
     QLineSeries *upper = nullptr, *lower = nullptr, *predicted = nullptr;
     bool named = false;
     int runLength = 0;
     auto endRun = [&] {
         if (!upper)
             return;
-        if (runLength == 1 && halfWidth > 0)
+        if (runLength == 1)
             for (QLineSeries* s : {upper, lower, predicted}) {
                 const QPointF at = s->at(0);
                 s->replace(0, at - QPointF(halfWidth, 0));
@@ -285,19 +287,10 @@ void CourseChart::showZ(const Course& course)
                      .arg(without == 1 ? QString("1 exame") : QString("%1 exames").arg(without));
     m_z->setTitle(title);
 
-    const auto* xAxis = m_z->axes(Qt::Horizontal).front();
-    double from = 0, to = 1;
-    if (const auto* ages = qobject_cast<const QValueAxis*>(xAxis)) {
-        from = ages->min();
-        to = ages->max();
-    } else if (const auto* dates = qobject_cast<const QDateTimeAxis*>(xAxis)) {
-        from = double(dates->min().toMSecsSinceEpoch());
-        to = double(dates->max().toMSecsSinceEpoch());
-    }
     for (const auto& [z, colour] : {std::pair{2.0, kLimit}, std::pair{-2.0, kLimit}, std::pair{0.0, kPredicted}}) {
         auto* limit = line(QString(), colour, 1.2, z == 0 ? Qt::DotLine : Qt::DashLine);
-        limit->append(from, z);
-        limit->append(to, z);
+        limit->append(m_xFrom, z);
+        limit->append(m_xTo, z);
         add(m_z, limit);
     }
     auto* zLine = line("z", kValueColour, 2);

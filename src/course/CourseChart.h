@@ -60,4 +60,5 @@ private:
     QChart* m_z;
     QScatterSeries* m_valueMarkers = nullptr;
     bool m_years = false; // ages in years, else in months
+    double m_xFrom = 0, m_xTo = 1; // the horizontal axis's range
 };

@@ -59,6 +59,15 @@ QString dash() { return QString::fromUtf8("—"); }
 
 enum Column { Date, Age, Bsa, Value, Z, Note, ColumnCount };
 
+// Prints the page on the report's printer, with no dialog first.
+void printPage(const course::PatientHistory& history, const course::Course& course)
+{
+    QString error;
+    if (!reporting::startPrinting(coursepage::compose(history, course), Relatorio->printerSettings(),
+                                  coursepage::title(history, course), &error))
+        Application::showMessage(error);
+}
+
 } // namespace
 
 FormEvolucao::FormEvolucao(evolucao::MakeCurrent makeCurrent, QWidget* parent)
@@ -120,19 +129,17 @@ FormEvolucao::FormEvolucao(evolucao::MakeCurrent makeCurrent, QWidget* parent)
         if (row >= 0)
             showSite(ListaMedicoes->item(row)->data(Qt::UserRole).toString());
     });
-    connect(m_chart, &CourseChart::pointClicked, this, [this](int index) {
-        if (m_makeCurrent && index >= 0 && index < int(m_course.points.size()))
-            m_makeCurrent(m_course.points[size_t(index)].exam);
-    });
-    connect(GridEvolucao, &QTableWidget::cellActivated, this, [this](int row, int) {
-        if (m_makeCurrent && row >= 0 && row < int(m_course.points.size()))
-            m_makeCurrent(m_course.points[size_t(row)].exam);
-    });
+    connect(m_chart, &CourseChart::pointClicked, this, &FormEvolucao::makeCurrent);
+    connect(GridEvolucao, &QTableWidget::cellActivated, this, [this](int row, int) { this->makeCurrent(row); });
     connect(BotaoImprimir, &QPushButton::clicked, this, &FormEvolucao::print);
     connect(BotaoVerAntes, &QPushButton::clicked, this, &FormEvolucao::preview);
     connect(BotaoGuardarImagem, &QPushButton::clicked, this, &FormEvolucao::chooseImageFile);
     connect(BotaoFechar, &QPushButton::clicked, this, &QWidget::close);
+    follow();
+}
 
+void FormEvolucao::follow()
+{
     // Another patient, an exam saved or deleted, or another exam current in
     // the main window.
     connect(DataModule1->DataSourcePac, &DataSource::changed, this, [this](DataEvent event, Field*) {
@@ -146,6 +153,12 @@ FormEvolucao::FormEvolucao(evolucao::MakeCurrent makeCurrent, QWidget* parent)
         else if (event == DataEvent::Scrolled)
             markCurrentExam();
     });
+}
+
+void FormEvolucao::makeCurrent(int index)
+{
+    if (m_makeCurrent && index >= 0 && index < int(m_course.points.size()))
+        m_makeCurrent(m_course.points[size_t(index)].exam);
 }
 
 FormEvolucao::~FormEvolucao()
@@ -217,7 +230,8 @@ void FormEvolucao::showCurrentPatient(const QString& site)
     }
     if (ListaMedicoes->count() > 0) {
         ListaMedicoes->setCurrentRow(chosen);
-        m_course = course::courseOf(m_history, *clinical::findSite(ListaMedicoes->item(chosen)->data(Qt::UserRole).toString()));
+        const QString code = ListaMedicoes->item(chosen)->data(Qt::UserRole).toString();
+        m_course = course::courseOf(m_history, *clinical::findSite(code));
     }
     showCourse();
 }
@@ -253,8 +267,10 @@ void FormEvolucao::fillTable()
             age = course::ageText(*p.ageMonths);
         if (!p.normal)
             note = p.why;
+        else if (p.normal->outside.isEmpty())
+            note = clinical::referenceName(p.normal->reference);
         else
-            note = clinical::referenceName(p.normal->reference) + (p.normal->outside.isEmpty() ? "" : ": " + p.normal->outside);
+            note = clinical::referenceName(p.normal->reference) + ": " + p.normal->outside;
         const QString cells[ColumnCount] = {
             p.date.toString(shortDateFormat()),
             age,
@@ -289,12 +305,8 @@ void FormEvolucao::markCurrentExam()
 
 void FormEvolucao::print()
 {
-    if (!m_course.site)
-        return;
-    QString error;
-    if (!reporting::startPrinting(coursepage::compose(m_history, m_course), Relatorio->printerSettings(),
-                                  coursepage::title(m_history, m_course), &error))
-        Application::showMessage(error);
+    if (m_course.site)
+        printPage(m_history, m_course);
 }
 
 void FormEvolucao::preview()
@@ -309,12 +321,7 @@ void FormEvolucao::preview()
     // The preview prints what it shows, whatever this window shows by then.
     const course::PatientHistory history = m_history;
     const course::Course shown = m_course;
-    m_preview->printComposed = [history, shown] {
-        QString error;
-        if (!reporting::startPrinting(coursepage::compose(history, shown), Relatorio->printerSettings(),
-                                      coursepage::title(history, shown), &error))
-            Application::showMessage(error);
-    };
+    m_preview->printComposed = [history, shown] { printPage(history, shown); };
     m_preview->showComposed(coursepage::compose(history, shown), coursepage::title(history, shown));
     m_preview->raise();
     m_preview->activateWindow();

@@ -56,7 +56,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Follows the main window's patient and exams.
     void follow();
+    // Makes the exam of the course's point `index` the current one.
+    void makeCurrent(int index);
     void reloadSoon();
     void showCourse();
     void fillTable();

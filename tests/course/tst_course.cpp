@@ -74,7 +74,8 @@ class TestCourse : public QObject {
         seeding->execute("insert into eco (CodigoPaciente, CodigoExame, DataExame, Peso, Altura, Ao) "
                          "values (:p, :k, :d, :w, :h, :ao)",
                          {double(patient), key, v.date, v.grams, v.cm, v.root});
-        seeding->execute("insert into medida (codigopaciente, codigoexame, codigo, valor) values (:p, :k, 'anel_ao', :v)",
+        seeding->execute("insert into medida (codigopaciente, codigoexame, codigo, valor) "
+                         "values (:p, :k, 'anel_ao', :v)",
                          {double(patient), key, v.annulus});
         return key;
     }
@@ -192,7 +193,8 @@ private slots:
                     why = p.why;
             }
             QVERIFY2(zScores == c.zScores, c.name);
-            QVERIFY2(why.left(int(qstrlen(c.why))) == QString::fromUtf8(c.why), qPrintable(QString(c.name) + ": " + why));
+            QVERIFY2(why.left(int(qstrlen(c.why))) == QString::fromUtf8(c.why),
+                     qPrintable(QString(c.name) + ": " + why));
             // The figure draws every case, on the exams' dates when the birth date is missing.
             QCOMPARE(CourseChart::picture(shown).size(), QSize(1600, 1000));
             CourseChart chart;
