@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <algorithm>
-#include <cmath>
 
 using clinical::Site;
 

@@ -12,8 +12,6 @@ Opener& installedOpener()
 
 void install(Opener opener) { installedOpener() = std::move(opener); }
 
-bool installed() { return bool(installedOpener()); }
-
 void open(const QString& site, MakeCurrent makeCurrent)
 {
     if (installedOpener())

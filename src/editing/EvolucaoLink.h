@@ -16,7 +16,6 @@ using MakeCurrent = std::function<void(const QVariant& exam)>;
 using Opener = std::function<void(const QString& site, MakeCurrent makeCurrent)>;
 
 void install(Opener opener);
-bool installed();
 // Does nothing where no window is installed.
 void open(const QString& site, MakeCurrent makeCurrent);
 

@@ -4,9 +4,9 @@
 
 #include "app/Main.h"
 #include "data/DM.h"
+#include "data/controls/ControlSupport.h"
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBLookupComboBox.h"
-#include "data/controls/ControlSupport.h"
 #include "data/controls/DBRichEdit.h"
 #include "editing/MeasurementsPage.h"
 #include "platform/ui/Application.h"
