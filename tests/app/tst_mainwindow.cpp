@@ -360,6 +360,7 @@ private slots:
             {"Frases1", "&Frases", QKeySequence("F5"), true, ""},
             {"Concluses1", "&Conclusões", QKeySequence("F8"), true, ""},
             {"N5", "", {}, true, ""},
+            {"Evolucao1", "E&volução", {}, true, "Evolução de uma medição nos exames do paciente"},
         };
         const QList<Entry> ajuda = {
             {"Acercade1", "A&cerca de...", {}, true, ""},
