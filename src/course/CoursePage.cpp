@@ -1,8 +1,8 @@
 #include "course/CoursePage.h"
 
 #include "course/CourseChart.h"
-#include "data/Field.h"
 #include "data/Clock.h"
+#include "data/Field.h"
 #include "platform/reporting/Layout.h"
 #include "platform/ui/Fonts.h"
 

@@ -36,7 +36,7 @@ public:
     const course::Course& shownCourse() const { return m_course; }
     CourseChart* chart() const { return m_chart; }
 
-    // "Imprimir", "Pré-visualizar" and what "Guardar imagem" writes: a PNG
+    // "Imprimir", "Ver Antes" and what "Guardar imagem" writes: a PNG
     // picture (as the admin tool draws it) or, for a name ending in ".pdf",
     // the printed page. False, after saying why, when it cannot.
     void print();
