@@ -73,7 +73,7 @@ std::vector<Page> compose(const course::PatientHistory& history, const course::C
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    chart.render(figure, kPrintScale).save(&buffer, "PNG");
+    chart.render(figure, kPrintScale).save(&buffer, "PNG", 80); // a light compression: quick, and still small
     band.pictures.push_back(PictureElement{"Grafico", QRectF(0, kFigureTop, kWidth, kFigureHeight), png});
     report.bands.push_back(std::move(band));
     return reporting::compose(report);
