@@ -108,6 +108,25 @@ private slots:
         QCOMPARE(QDir(store->directory()).entryList(QDir::Files), QStringList{"velunor.db"});
     }
 
+    // Cut within its last page, where the last exam's report ends: SQLite
+    // reads the lost tail as zeros and its own check finds nothing.
+    void checkFindsAStoreCutWithinItsLastPage()
+    {
+        if (TestStore::isPostgres())
+            QSKIP("an SQLite store file");
+        QCOMPARE(runAdmin({"create", "Dorvica2"}).code, 0);
+        store->connect("FILL")->execute("insert into eco (codigopaciente, codigoexame, eco1) values (1, :e, :r)",
+                                        {QDateTime(QDate(2024, 1, 1), QTime(10, 0)), QString(20000, 'x')});
+        const QString file = store->directory() + "/velunor.db";
+        QVERIFY(QFile::resize(file, QFileInfo(file).size() - 100));
+        const AdminRun check = runAdmin({"check", "Dorvica2"});
+        QCOMPARE(check.code, 1);
+        QVERIFY2(check.err.contains(QString("Integridade: o ficheiro %1 tem %2 bytes e devia ter %3").arg(file)
+                                        .arg(QFileInfo(file).size()).arg(QFileInfo(file).size() + 100))
+                     && check.err.contains("está truncado"),
+                 qPrintable(check.err));
+    }
+
     // The stored text goes out exactly; what the file cannot hold is refused.
     void exportWritesTheReportExactly()
     {
