@@ -136,7 +136,7 @@ private:
     // is refused before it runs, as SQLite's driver does: run first, it
     // would change the store and only then be reported as an error.
     Result run(const QString& sql, const QVariantList& params, bool wantRows = false);
-    Result check(Result result) const;
+    Result check(Result result);
     // Opens the connection again when it is broken, before anything is sent.
     void ensureConnected();
     // Sends what a PQsend* call queued (`sent` is its result) and returns
@@ -147,6 +147,9 @@ private:
     short waitFor(short events, const QDeadlineTimer& deadline);
     [[noreturn]] void giveUp();
     [[noreturn]] void fail(const QString& why);
+    // libpq's text of what went wrong, or what a connection that broke on
+    // the way means for the user.
+    [[noreturn]] void failWithLibpq(const QString& why);
     static void onNotice(void* self, const PGresult* notice);
 
     QString m_connection;
@@ -287,17 +290,32 @@ void PostgresDriver::giveUp()
              .arg(m_answerWait / 1000));
 }
 
+void PostgresDriver::failWithLibpq(const QString& why)
+{
+    // The server ended the session while the statement was on its way or
+    // under way (it was stopped, restarted or killed, or its host is gone):
+    // the statement's transaction went with it. Saving the same edit again
+    // is safe even if its commit did reach the store: a save finds its own
+    // values already there.
+    if (PQstatus(m_conn) == CONNECTION_BAD)
+        fail(QString("A ligação ao servidor PostgreSQL %1 perdeu-se durante a operação: o servidor foi parado ou "
+                     "reiniciado, ou deixou de estar acessível. A alteração em curso não foi gravada e continua no "
+                     "ecrã, para a gravar de novo; a ligação volta a ser aberta na próxima operação.")
+                 .arg(m_target));
+    fail(why);
+}
+
 Result PostgresDriver::exchange(int sent)
 {
     const QDeadlineTimer deadline(m_answerWait);
     if (!sent)
-        fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+        failWithLibpq(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
     for (;;) {
         const int flushed = PQflush(m_conn);
         if (flushed == 0)
             break;
         if (flushed < 0)
-            fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+            failWithLibpq(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
         if (waitFor(POLLIN | POLLOUT, deadline) & POLLIN)
             PQconsumeInput(m_conn);
     }
@@ -337,7 +355,7 @@ Result PostgresDriver::run(const QString& sql, const QVariantList& params, bool 
     return check(exchange(PQsendQueryPrepared(m_conn, "", n, pointers.data(), nullptr, nullptr, 0)));
 }
 
-Result PostgresDriver::check(Result result) const
+Result PostgresDriver::check(Result result)
 {
     const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
@@ -345,6 +363,8 @@ Result PostgresDriver::check(Result result) const
                           .trimmed();
         if (why.isEmpty())
             why = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+        if (PQstatus(m_conn) == CONNECTION_BAD)
+            failWithLibpq(why);
         throw EngineError(why);
     }
     return result;
