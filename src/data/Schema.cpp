@@ -154,10 +154,10 @@ QStringList patientSearchColumns()
 
 engine::IndexDef patientNameIndex()
 {
-    // The name and the birth date are in the index too, so that the patient
-    // list reads from the index alone; names with the same key follow each
-    // other as stored, then by birth date.
-    return {"BDDIDEX_NO", {"NOME", "DNASC"}, false, true};
+    // The name, the birth date and the number are in the index too, so that
+    // the patient list reads from the index alone, in its order; names with
+    // the same key follow each other as stored, then by birth date.
+    return {"BDDIDEX_NO", {"NOME", "DNASC", "NF"}, false, true};
 }
 
 std::vector<TableDef> storedTables()

@@ -212,7 +212,7 @@ QString TFormPesqAV::searchStatement(const QString& text)
         sql += QString::fromLatin1(joint) + test;
     // The hits in the order of the patient list.
     const engine::Driver& store = databaseNamed(DataModule1->QueryPesqAv->databaseName()).driver();
-    return sql + " order by " + store.indexTerms(schema::patientNameIndex()).join(", ") + ", NF";
+    return sql + " order by " + store.indexTerms(schema::patientNameIndex()).join(", ");
 }
 
 void TFormPesqAV::BitBtn1Click()
