@@ -448,14 +448,11 @@ private slots:
     {
         for (const char* name : {"VICENTE", "ÍRIS", "ÁGUEDA", "GONZAGA", "GONÇALO", "ÉDEN", "ana ribeiro"})
             patient(QString::fromUtf8(name));
-        const QVariantList order = [] {
-            QVariantList names;
-            for (const QString& name : QString::fromUtf8("ÁGUEDA,ANA MARIA COSTA,ana ribeiro,BEATRIZ SOUSA,CARLOS NUNES,"
-                                                         "ÉDEN,GONÇALO,GONZAGA,ÍRIS,JOÃO D'ÁVILA,VICENTE")
-                                           .split(','))
-                names << name;
-            return names;
-        }();
+        QVariantList order;
+        for (const QString& name : QString::fromUtf8("ÁGUEDA,ANA MARIA COSTA,ana ribeiro,BEATRIZ SOUSA,CARLOS NUNES,"
+                                                     "ÉDEN,GONÇALO,GONZAGA,ÍRIS,JOÃO D'ÁVILA,VICENTE")
+                                       .split(','))
+            order << name;
         DataModule1->TablePac->refresh();
         QCOMPARE(column(DataModule1->TablePac, "NOME"), order);
         openSearch(0);

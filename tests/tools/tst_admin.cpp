@@ -34,7 +34,7 @@ private slots:
         QCOMPARE(db->query("select count(*) from bddid").rows[0][0].toInt(), 30);
         QCOMPARE(db->query("select count(*) from medico where activo = false").rows[0][0].toInt(), 1);
         QVERIFY(db->query("select count(*) from eco where substr(eco1, 1, 6) = '{\\rtf1'").rows[0][0].toInt() > 0);
-        // every exam has its report, the first one the program shows too, and they differ
+        // every exam has its report, the one the program opens on too, and they differ
         QCOMPARE(db->query("select count(*) from eco where coalesce(eco1, '') = ''").rows[0][0].toInt(), 0);
         QVERIFY(db->query("select count(distinct eco1) from eco").rows[0][0].toInt() >= 10);
         const auto born = db->query("select b.dnasc, e.dataexame from eco e join bddid b on b.nf = e.codigopaciente "
