@@ -125,7 +125,10 @@ int main(int argc, char** argv)
         const std::vector<Case> cases = {
             {"open bddid in BDDIDEX_NO order",
              [&] { return engine::StoredTable(*db, schema::tablePac()).read().size(); },
-             [&] { return rawSqlite(raw, "select rowid, NF, NOME, DNASC from bddid order by NOME, rowid"); }},
+             [&] {
+                 const QString order = db->driver().indexTerms(schema::patientNameIndex()).join(", ");
+                 return rawSqlite(raw, ("select rowid, NF, NOME, DNASC from bddid order by " + order + ", rowid").toStdString());
+             }},
             {"range of eco on one patient",
              [&] { return eco.read(QVariant(patient)).size(); },
              [&] {

@@ -22,7 +22,7 @@ int main(int argc, char** argv)
         return 1;
     }
     ClosingBackup backup;
-    QTimer::singleShot(0, &app, [&backup] { backup.reportLastFailure(); });
+    QTimer::singleShot(0, &app, [&backup] { backup.reportAtStart(); });
     const int code = startup.run();
     backup.start();
     return code;

@@ -13,7 +13,7 @@ ClosingBackup::ClosingBackup()
         m_backup.emplace(db->alias().setting("path"));
 }
 
-void ClosingBackup::reportLastFailure()
+void ClosingBackup::reportAtStart()
 {
     if (!m_backup)
         return;
@@ -22,6 +22,13 @@ void ClosingBackup::reportLastFailure()
         Application::showMessage(QString("A última cópia de segurança automática da base de dados falhou:\r\r%1\r\r"
                                          "O registo das cópias está em %2.")
                                      .arg(failure, m_backup->logFile()));
+    const QStringList future = m_backup->takeFutureCopies(QDate::currentDate());
+    if (!future.isEmpty())
+        Application::showMessage(QString("Há cópias de segurança automáticas da base de dados com data futura, feitas "
+                                         "quando o relógio do computador estava adiantado:\r\r%1\r\r"
+                                         "São guardadas e não contam para as cópias mantidas. Pode apagá-las da "
+                                         "pasta %2 quando já não forem precisas.")
+                                     .arg(future.join("\r"), m_backup->copiesDirectory()));
 }
 
 qint64 ClosingBackup::start()

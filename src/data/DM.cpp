@@ -12,6 +12,21 @@ namespace {
 const char* const kDatabaseName = "BDC";
 const char* const kAlias = "Dorvica2";
 const int kUpgradeLockWait = 2000; // milliseconds
+
+// Whether the patient index is not yet the one of the Portuguese order (a
+// store made by an earlier version). Other programs that share the patient
+// table write through the store, which keeps the index: nothing of theirs
+// has to change.
+bool patientIndexIsOld(engine::Database& database)
+{
+    const engine::IndexDef wanted = schema::patientNameIndex();
+    auto same = [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; };
+    const std::optional<engine::TableInfo> pac = database.describe("Bddid.DB");
+    for (const engine::IndexDef& index : pac ? pac->indexes : std::vector<engine::IndexDef>())
+        if (!index.primary && same(index.name, wanted.name))
+            return !index.nameOrder || !same(index.columns.join(','), wanted.columns.join(','));
+    return false;
+}
 } // namespace
 
 TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
@@ -130,13 +145,15 @@ void TDataModule1::upgradeStore()
     engine::Database& database = databaseNamed(kDatabaseName);
     std::vector<engine::TableDef> missing;
     bool addTechnician = false;
+    bool reindexPatients = false;
     try {
         const std::optional<engine::TableInfo> eco = database.describe("eco.DB");
         addTechnician = eco && !eco->column("tecnico");
         for (const engine::TableDef& def : schema::addedTables())
             if (!database.describe(def.fileName))
                 missing.push_back(def);
-        if (!addTechnician && missing.empty())
+        reindexPatients = patientIndexIsOld(database);
+        if (!addTechnician && missing.empty() && !reindexPatients)
             return;
         database.driver().setLockWait(kUpgradeLockWait);
     } catch (const engine::EngineError&) {
@@ -147,6 +164,12 @@ void TDataModule1::upgradeStore()
     for (const engine::TableDef& def : missing) {
         try {
             database.createTable(def);
+        } catch (const engine::EngineError&) {
+        }
+    }
+    if (reindexPatients) {
+        try {
+            database.replaceIndex("Bddid.DB", schema::patientNameIndex());
         } catch (const engine::EngineError&) {
         }
     }

@@ -73,8 +73,8 @@ public:
     Field* TableConcNome;
     Field* TableConcDescricao;
 
-    // The start-up handler: lock files, the technician column and the
-    // measurement tables, the guarded openings.
+    // The start-up handler: lock files, the technician column, the
+    // measurement tables and the patients' order, the guarded openings.
     void DataModule1Create();
     // Runs one statement on Query1; with `open`, true when its result holds a record.
     bool ExecuteSql(const QString& text, const QVariant& value, bool open);
@@ -102,7 +102,8 @@ signals:
 private:
     void createObjects();
     // Adds the technician column to an exam table that lacks it, and the
-    // tables of measurements and settings to a store that lacks them.
+    // tables of measurements and settings to a store that lacks them; makes
+    // a patient index that predates the Portuguese order again.
     void upgradeStore();
     void attachExamRules();
 };

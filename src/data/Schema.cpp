@@ -152,12 +152,18 @@ QStringList patientSearchColumns()
             "NCENTROS"};
 }
 
+engine::IndexDef patientNameIndex()
+{
+    // The name, the birth date and the number are in the index too, so that
+    // the patient list reads from the index alone, in its order; names with
+    // the same key follow each other as stored, then by birth date.
+    return {"BDDIDEX_NO", {"NOME", "DNASC", "NF"}, false, true};
+}
+
 std::vector<TableDef> storedTables()
 {
 
-    // The name index also holds the birth date, so that the patient list reads
-    // from the index alone; same names follow each other by birth date.
-    TableDef patients = withKey(tablePac(), {"NF"}, {{"BDDIDEX_NO", {"NOME", "DNASC"}, false}});
+    TableDef patients = withKey(tablePac(), {"NF"}, {patientNameIndex()});
     const FieldType S = FieldType::String;
     patients.columns = {
         field("NF", FieldType::AutoInc),    text("NOME", 50),          text("MORADA", 80),

@@ -24,6 +24,8 @@ engine::TableSpec tablePesq();    // "Bddid.DB" read-only, for the search window
 
 // Every stored table with all its columns and indexes, for creating a store.
 std::vector<engine::TableDef> storedTables();
+// The patients' index BDDIDEX_NO: by name, in the Portuguese order.
+engine::IndexDef patientNameIndex();
 
 // Tables the program adds to a store that lacks them: created by the admin
 // tool with the others and, in an older store, at start-up.

@@ -1,13 +1,14 @@
 #include "search/NamePrefixes.h"
 
 #include "data/Dataset.h"
+#include "platform/engine/NameOrder.h"
 
-// The first letters, folded as a case-insensitive comparison folds them.
+// The first letters of the name key, by which the list is ordered.
 NamePrefixes::Key NamePrefixes::keyOf(const QString& name, int length)
 {
     Key key;
     for (int i = 0; i < length && i < name.size(); ++i)
-        (i < 4 ? key.low : key.high) |= quint64(QChar::toCaseFolded(name[i].unicode())) << (16 * (i % 4));
+        (i < 4 ? key.low : key.high) |= quint64(engine::nameKeyChar(name[i].unicode())) << (16 * (i % 4));
     return key;
 }
 
@@ -30,13 +31,14 @@ int NamePrefixes::find(const Dataset& list, int nameField, const QString& text) 
     Key mask;
     for (int i = 0; i < compared; ++i)
         (i < 4 ? mask.low : mask.high) |= quint64(0xFFFF) << (16 * (i % 4));
+    const QString whole = engine::nameKey(text);
     for (int row = 0; row < int(m_keys.size()); ++row) {
         const Key& key = m_keys[row];
         if ((key.low & mask.low) != wanted.low || (key.high & mask.high) != wanted.high || m_null[row])
             continue;
         // Beyond the first letters the record itself decides.
         if (text.size() <= kLength
-            || list.rowAt(row).value(nameField).toString().startsWith(text, Qt::CaseInsensitive))
+            || engine::nameKey(list.rowAt(row).value(nameField).toString()).startsWith(whole))
             return row;
     }
     return -1;

@@ -210,7 +210,9 @@ QString TFormPesqAV::searchStatement(const QString& text)
     QString sql = kHead + test;
     for (const char* joint : kJoints)
         sql += QString::fromLatin1(joint) + test;
-    return sql;
+    // The hits in the order of the patient list.
+    const engine::Driver& store = databaseNamed(DataModule1->QueryPesqAv->databaseName()).driver();
+    return sql + " order by " + store.indexTerms(schema::patientNameIndex()).join(", ");
 }
 
 void TFormPesqAV::BitBtn1Click()

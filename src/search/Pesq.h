@@ -24,7 +24,8 @@ public:
 
     // The search statement for a search text: the text is found literally
     // anywhere in any of the columns, whatever the case of its letters, and
-    // each "%" in it stands for any run of characters.
+    // each "%" in it stands for any run of characters. The hits come in the
+    // patient list's order.
     static QString searchStatement(const QString& text);
 
     QFrame* Panel1;

@@ -341,7 +341,8 @@ void TFormT2Pesq::reject() { BitBtn2Click(); }
 void TFormT2Pesq::Edit1Change()
 {
     // The first patient, in the list's order, whose name begins with the
-    // text, whatever the case: a Locate, through the list's name keys.
+    // text, whatever the case and accents: a Locate, through the list's
+    // name keys.
     TablePesq->checkActive();
     const int row = m_names.find(*TablePesq, TablePesqNOME->index(), Edit1->text());
     if (row < 0)

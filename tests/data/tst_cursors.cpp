@@ -10,7 +10,10 @@
 #include "platform/ui/SilentAbort.h"
 
 #include <QTest>
+#include <QThread>
 #include <csignal>
+#include <libpq-fe.h>
+#include <thread>
 
 using engine::EngineError;
 using engine::values::wallClock;
@@ -575,6 +578,42 @@ private slots:
         patients.post(); // on a new connection
         pac->refresh();
         QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("RUI"));
+    }
+
+    // The server ends the session while it runs the save (here waiting for a
+    // row that another session holds): the message says so in Portuguese,
+    // and the edit stays to be saved again on a new connection.
+    void aServerLostDuringTheSaveKeepsTheEdit()
+    {
+        if (!TestStore::isPostgres())
+            QSKIP("ends a PostgreSQL server process");
+        const int ana = addPatient("ANA");
+        auto other = store->connect("OTHER");
+        other->driver().begin();
+        other->query("select nf from bddid where nf = :n for update", {ana});
+        std::thread killer([server = qgetenv("VELUNOR_TEST_PG")] {
+            PGconn* session = PQconnectdb(server.constData());
+            for (int tries = 0; tries < 500; ++tries) {
+                PGresult* ended = PQexec(session, "select pg_terminate_backend(pid) from pg_stat_activity "
+                                                  "where wait_event_type = 'Lock' and application_name = 'velunor'");
+                const bool done = PQntuples(ended) > 0;
+                PQclear(ended);
+                if (done)
+                    break;
+                QThread::msleep(20);
+            }
+            PQfinish(session);
+        });
+        pac->edit();
+        pac->fieldByName("NOME")->setValue("RUI");
+        const QString why = failure([&] { pac->post(); });
+        killer.join();
+        other->driver().rollback();
+        QVERIFY2(why.startsWith("A ligação ao servidor PostgreSQL") && why.contains("não foi gravada"), qPrintable(why));
+        QCOMPARE(pac->state(), DataSetState::Edit);
+        QCOMPARE(pac->fieldByName("NOME")->value().toString(), QString("RUI"));
+        pac->post();
+        QCOMPARE(other->query("select nome from bddid where nf = :n", {ana}).rows[0][0].toString(), QString("RUI"));
     }
 
     void bofAndEofFollowTheMoves()

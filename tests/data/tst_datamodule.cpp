@@ -151,6 +151,46 @@ private slots:
         QVERIFY(store->connect("CHECK")->describe("definicao.DB"));
     }
 
+    // A store made before the Portuguese order gets it at the first start
+    // that finds the patient table free, and stays checkable by the plain
+    // sqlite3 shell, which knows none of the program's own functions.
+    void thePatientOrderIsUpgradedOnceTheTableIsFree()
+    {
+        {
+            auto admin = store->connect("ADMIN");
+            engine::Driver& d = admin->driver();
+            admin->execute("drop index " + d.ident("BDDIDEX_NO"));
+            admin->execute("create index " + d.ident("BDDIDEX_NO") + " on bddid (" + d.orderTerm("NOME") + ", "
+                           + d.orderTerm("DNASC") + ")");
+            for (const char* name : {"VICENTE", "ÍRIS", "ágata", "BRUNO"})
+                admin->execute("insert into bddid (nome) values (:n)", {QString::fromUtf8(name)});
+        }
+        auto names = [&] {
+            QStringList out;
+            for (dm->TablePac->first(); !dm->TablePac->eof(); dm->TablePac->next())
+                out << dm->TablePacNOME->asString();
+            return out.join(',');
+        };
+        auto other = store->connect("OTHER");
+        other->driver().begin(); // another workstation is using the patients
+        other->query("select count(*) from bddid");
+        build();
+        other->driver().rollback();
+        QCOMPARE(warnings, QStringList());
+        QCOMPARE(names(), QString::fromUtf8("BRUNO,VICENTE,ÍRIS,ágata")); // as the old index has them
+        dm.reset();
+
+        build();
+        addPatient(QString::fromUtf8("élia ñuñez"), QVariant()); // letters the shell's upper() leaves alone
+        QCOMPARE(names(), QString::fromUtf8("ágata,BRUNO,élia ñuñez,ÍRIS,VICENTE"));
+        if (TestStore::isPostgres())
+            return;
+        QProcess shell;
+        shell.start("sqlite3", {store->directory() + "/velunor.db", "PRAGMA integrity_check"});
+        QVERIFY(shell.waitForFinished());
+        QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()).trimmed(), QString("ok"));
+    }
+
     void aStoreThatCanOnlyBeReadSaysSoAndRefusesToSave()
     {
         if (TestStore::isPostgres())

@@ -441,6 +441,37 @@ private slots:
         QCOMPARE(FormT2Pesq->QueryPesq1dataexame->value(), QVariant(kToday.addDays(-20)));
     }
 
+    // Accented capitals with their plain letter, small letters with capitals:
+    // in the main window, in the quick search's list and in what its name
+    // field finds, and in the advanced search's hits.
+    void patientsFollowThePortugueseOrderEverywhere()
+    {
+        for (const char* name : {"VICENTE", "ÍRIS", "ÁGUEDA", "GONZAGA", "GONÇALO", "ÉDEN", "ana ribeiro"})
+            patient(QString::fromUtf8(name));
+        QVariantList order;
+        for (const QString& name : QString::fromUtf8("ÁGUEDA,ANA MARIA COSTA,ana ribeiro,BEATRIZ SOUSA,CARLOS NUNES,"
+                                                     "ÉDEN,GONÇALO,GONZAGA,ÍRIS,JOÃO D'ÁVILA,VICENTE")
+                                       .split(','))
+            order << name;
+        DataModule1->TablePac->refresh();
+        QCOMPARE(column(DataModule1->TablePac, "NOME"), order);
+        openSearch(0);
+        QCOMPARE(column(FormT2Pesq->TablePesq, "NOME"), order);
+        // Typed with or without the accents; past the first eight letters too.
+        const std::pair<const char*, const char*> found[] = {
+            {"agueda", "ÁGUEDA"},        {"ÁGUEDA", "ÁGUEDA"}, {"iris", "ÍRIS"},
+            {"ana r", "ana ribeiro"},    {"gonc", "GONÇALO"},  {"ED", "ÉDEN"},
+            {"joao d'avi", "JOÃO D'ÁVILA"}, {"ana ribeiro", "ana ribeiro"}};
+        for (const auto& [typed, name] : found) {
+            FormT2Pesq->Edit1->clear();
+            FormT2Pesq->Edit1->insert(QString::fromUtf8(typed));
+            QCOMPARE(listedName(), QString::fromUtf8(name));
+        }
+        FormT2Pesq->hide();
+        search("");
+        QCOMPARE(column(DataModule1->QueryPesqAv, "NOME"), order);
+    }
+
     // --- the advanced search --------------------------------------------------
 
     void theAdvancedSearchFindsTheTextLiterallyInAnyColumn_data()

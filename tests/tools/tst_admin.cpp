@@ -34,6 +34,9 @@ private slots:
         QCOMPARE(db->query("select count(*) from bddid").rows[0][0].toInt(), 30);
         QCOMPARE(db->query("select count(*) from medico where activo = false").rows[0][0].toInt(), 1);
         QVERIFY(db->query("select count(*) from eco where substr(eco1, 1, 6) = '{\\rtf1'").rows[0][0].toInt() > 0);
+        // every exam has its report, the one the program opens on too, and they differ
+        QCOMPARE(db->query("select count(*) from eco where coalesce(eco1, '') = ''").rows[0][0].toInt(), 0);
+        QVERIFY(db->query("select count(distinct eco1) from eco").rows[0][0].toInt() >= 10);
         const auto born = db->query("select b.dnasc, e.dataexame from eco e join bddid b on b.nf = e.codigopaciente "
                                     "where b.dnasc is not null");
         for (const auto& row : born.rows)
@@ -106,6 +109,25 @@ private slots:
         QCOMPARE(damaged.code, 1);
         QVERIFY2(damaged.err.contains("Integridade: "), qPrintable(damaged.err));
         QCOMPARE(QDir(store->directory()).entryList(QDir::Files), QStringList{"velunor.db"});
+    }
+
+    // Cut within its last page, where the last exam's report ends: SQLite
+    // reads the lost tail as zeros and its own check finds nothing.
+    void checkFindsAStoreCutWithinItsLastPage()
+    {
+        if (TestStore::isPostgres())
+            QSKIP("an SQLite store file");
+        QCOMPARE(runAdmin({"create", "Dorvica2"}).code, 0);
+        store->connect("FILL")->execute("insert into eco (codigopaciente, codigoexame, eco1) values (1, :e, :r)",
+                                        {QDateTime(QDate(2024, 1, 1), QTime(10, 0)), QString(20000, 'x')});
+        const QString file = store->directory() + "/velunor.db";
+        QVERIFY(QFile::resize(file, QFileInfo(file).size() - 100));
+        const AdminRun check = runAdmin({"check", "Dorvica2"});
+        QCOMPARE(check.code, 1);
+        QVERIFY2(check.err.contains(QString("Integridade: o ficheiro %1 tem %2 bytes e devia ter %3").arg(file)
+                                        .arg(QFileInfo(file).size()).arg(QFileInfo(file).size() + 100))
+                     && check.err.contains("está truncado"),
+                 qPrintable(check.err));
     }
 
     // The stored text goes out exactly; what the file cannot hold is refused.

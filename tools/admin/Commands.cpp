@@ -189,6 +189,26 @@ QString amcheckSchema(Database& db)
     }
 }
 
+// A file cut short within its last page (a full disk, a copy stopped
+// half-way) reads as whole to SQLite, the lost tail as zeros, and its
+// integrity check finds nothing when that tail held text: the file must be
+// as long as the header's page count times the page size. While a
+// write-ahead log holds pages, the file alone is not the whole store and is
+// not measured.
+QString truncation(const QString& file, qint64 pageSize, qint64 pages)
+{
+    const qint64 size = QFileInfo(file).size();
+    if (QFileInfo(file + "-wal").size() > 0 || size == pageSize * pages)
+        return {};
+    return QString("o ficheiro %1 tem %2 bytes e devia ter %3 (%4 páginas de %5 bytes): está truncado, e o fim "
+                   "do que guardava perdeu-se.")
+        .arg(file)
+        .arg(size)
+        .arg(pageSize * pages)
+        .arg(pages)
+        .arg(pageSize);
+}
+
 // What the store finds wrong in its own files: SQLite's integrity check; on
 // PostgreSQL, amcheck's checks of every table and index where it may be
 // used, and a read of every value of every row.
@@ -204,11 +224,18 @@ Damage storeDamage(Database& db)
         }
     };
     if (db.driver().kind() == "sqlite") {
-        damage.checked = "ficheiro verificado (integrity_check)";
+        damage.checked = "ficheiro verificado (integrity_check e tamanho)";
         for (const auto& row : run("pragma integrity_check"))
             for (const QString& line : row.front().toString().split('\n', Qt::SkipEmptyParts))
                 if (line != "ok" && !line.startsWith("*** in database"))
                     damage.found << line;
+        const auto pageSize = run("pragma page_size");
+        const auto pages = run("pragma page_count");
+        if (!pageSize.empty() && !pages.empty())
+            if (const QString cut = truncation(db.driver().describeTarget(), pageSize[0][0].toLongLong(),
+                                               pages[0][0].toLongLong());
+                !cut.isEmpty())
+                damage.found << cut;
         return damage;
     }
     const QString amcheck = amcheckSchema(db);

@@ -83,6 +83,75 @@ const ExamType kTypes[] = {
     {"Reavaliação Pós-Operatória", "Cirurgia: \nData: \n\nSem shunts residuais.\nConclusão: "},
 };
 
+// What varies from one exam's report to another's, by exam type: a finding
+// and its conclusion (an empty finding: a normal study).
+struct Finding {
+    const char* text;
+    const char* conclusion;
+};
+const Finding kPaediatricFindings[] = {
+    {"", "Ecocardiograma normal para a idade."},
+    {"", "Coração estruturalmente normal. Sopro inocente."},
+    {"Foramen ovale patente, com pequeno shunt esquerdo-direito.",
+     "Foramen ovale patente, sem repercussão hemodinâmica."},
+    {"Comunicação interventricular perimembranosa restritiva, com gradiente de 64 mmHg.",
+     "CIV perimembranosa restritiva. Reavaliação dentro de 1 ano."},
+    {"Canal arterial patente, de pequeno calibre, com fluxo esquerdo-direito.",
+     "Canal arterial patente de pequeno calibre, sem repercussão."},
+    {"Válvula aórtica bicúspide, sem estenose nem insuficiência.", "Válvula aórtica bicúspide normofuncionante."},
+    {"Insuficiência mitral ligeira, central.", "Insuficiência mitral ligeira. Sem outras alterações."},
+};
+const Finding kFetalFindings[] = {
+    {"", "Ecocardiograma fetal normal."},
+    {"Foco hiperecogénico no ventrículo esquerdo.",
+     "Foco hiperecogénico isolado no ventrículo esquerdo, sem significado patológico."},
+    {"Extrassístoles auriculares isoladas, conduzidas.", "Extrassistolia auricular isolada. Reavaliar dentro de 4 semanas."},
+    {"Ligeira desproporção ventricular, com cavidades direitas no limite superior do normal.",
+     "Ligeira desproporção ventricular; coartação não excluída. Reavaliação dentro de 3 semanas."},
+};
+const Finding kDopplerFindings[] = {
+    {"Sem regurgitações valvulares significativas.", "Estudo Doppler normal."},
+    {"Insuficiência tricúspide ligeira; pressão sistólica na artéria pulmonar estimada em 28 mmHg.",
+     "Insuficiência tricúspide ligeira, sem hipertensão pulmonar."},
+    {"Insuficiência pulmonar mínima, fisiológica.", "Estudo Doppler sem alterações significativas."},
+};
+const Finding kPostOperativeFindings[] = {
+    {"Encerramento de CIV perimembranosa com remendo.", "Bom resultado cirúrgico, sem shunt residual."},
+    {"Laqueação de canal arterial.", "Canal arterial encerrado. Alta da consulta de Cardiologia."},
+    {"Correcção de coartação da aorta.", "Sem recoartação; gradiente no istmo de 12 mmHg."},
+};
+
+// A report as the practice writes one for an exam of the type `type` (an
+// index of kTypes): the type's template with its blanks filled in, a finding
+// and a conclusion. Most reports were edited and saved, so they are RTF with
+// the type as a bold title; the others are still the plain text a template
+// gives.
+QString demoReport(int type, std::mt19937& rng)
+{
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    auto from = [&](const auto& findings) { return findings[pick(int(std::size(findings)))]; };
+    const Finding finding = type == 0 ? from(kPaediatricFindings)
+        : type <= 2                   ? from(kFetalFindings)
+        : type == 3                   ? from(kDopplerFindings)
+                                      : from(kPostOperativeFindings);
+    QString body = QString::fromUtf8(kTypes[type].templ)
+                       .replace("__ semanas", QString("%1 semanas").arg(18 + pick(17)))
+                       .replace("FC __ bpm", QString("FC %1 bpm").arg(130 + pick(31)))
+                       .replace("__coriónica", pick(3) ? "bicoriónica" : "monocoriónica")
+                       .replace("Feto A: ", QString::fromUtf8("Feto A: anatomia cardíaca normal."))
+                       .replace("Feto B: ", QString::fromUtf8("Feto B: anatomia cardíaca normal."))
+                       .replace("Data: ", QString("Data: %1/20%2").arg(1 + pick(12), 2, 10, QChar('0')).arg(15 + pick(10)));
+    const QString text = QString::fromUtf8(finding.text);
+    if (type == 4)
+        body.replace("Cirurgia: ", "Cirurgia: " + text);
+    else if (!text.isEmpty())
+        body.replace("\n\nConclusão: ", "\n" + text + "\n\nConclusão: ");
+    body += QString::fromUtf8(finding.conclusion);
+    if (pick(10) < 3)
+        return body;
+    return toRtf(QStringList{QString::fromUtf8(kTypes[type].name)} + body.split('\n'));
+}
+
 const char* const kPhrases[][2] = {
     {"Sem alterações estruturais.", "uso frequente"},
     {"Foramen ovale patente, com pequeno shunt esquerdo-direito.", ""},
@@ -159,6 +228,14 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
             conclusions.flush();
         }
 
+        // A few reports of each type, made once: exams share them, so that a
+        // million exams take no longer to make than they did without.
+        const int kReportsPerType = 24;
+        std::vector<std::vector<QString>> reports(std::size(kTypes));
+        for (size_t type = 0; type < std::size(kTypes); ++type)
+            for (int i = 0; i < kReportsPerType; ++i)
+                reports[type].push_back(demoReport(int(type), rng));
+
         BulkInsert patientRows(db, "Bddid.DB", schema::patientSearchColumns().mid(1));
         BulkInsert examRows(db, "eco.DB", {"CodigoPaciente", "CodigoExame", "Medico", "Idade", "Peso", "Altura",
                                            "DataExame", "ModoD", "Executor", "Eco1"});
@@ -208,16 +285,7 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
                 // Fetal exams for the unborn, the others mostly transthoracic.
                 const int type = unborn ? (chance(80) ? 1 : 2) : (chance(70) ? 0 : 3 + pick(2));
                 const int doctor = chance(5) ? 0 : (chance(5) ? 4 : 1 + pick(3));
-                QVariant report;
-                if (small || nf <= 1000) {
-                    const int kind = pick(10);
-                    if (kind < 4)
-                        report = toRtf({QString::fromUtf8(kTypes[type].name),
-                                        QString::fromUtf8(kTypes[type].templ).replace('\n', ' ')
-                                            + QString::fromUtf8(kConclusions[unborn ? 3 : pick(3)][0]) + "."});
-                    else if (kind < 7)
-                        report = QString::fromUtf8(kTypes[type].templ);
-                }
+                const QString& report = reports[type][pick(kReportsPerType)];
                 examRows.add({
                     double(nf),
                     stamp,

@@ -99,31 +99,79 @@ bool AutomaticBackup::makeCopy(const QDateTime& now, QString& done)
 
     QElapsedTimer took;
     took.start();
-    const QString target = copyFile(now.date());
+    const QDate today = now.date();
+    const QString target = copyFile(today);
     // What an interrupted copy left behind.
     for (const QString& left : QDir(dir).entryList({"velunor-*.db.part*"}, QDir::Files))
         QFile::remove(dir + "/" + left);
     copySqliteFile(sqliteStoreFile(m_dir), target);
+    done = QString("cópia %1 gravada (%2 em %3 s)")
+               .arg(QFileInfo(target).fileName(), fileSizeText(target), QString::number(took.elapsed() / 1000.0, 'f', 1));
 
-    QList<QDate> days;
-    for (const QString& name : QDir(dir).entryList({"velunor-*.db"}, QDir::Files))
-        if (const QDate day = dayOf(name); day.isValid())
+    // Copies dated after today (made while the clock was ahead) are kept
+    // and counted apart: among the others, today's is the newest, and the
+    // copy just made is never removed whatever the rule says.
+    QList<QDate> days{today};
+    for (const QDate& day : copyDays())
+        if (day < today)
             days << day;
     const QList<QDate> keep = kept(days);
     QStringList removed;
     for (const QDate& day : std::as_const(days)) {
-        if (keep.contains(day))
+        if (keep.contains(day) || day == today)
             continue;
         const QString old = copyFile(day);
         if (!QFile::remove(old))
             throw EngineError(QString("a cópia antiga %1 não pôde ser apagada.").arg(old));
         removed << QFileInfo(old).fileName();
     }
-    done = QString("cópia %1 gravada (%2 em %3 s)")
-               .arg(QFileInfo(target).fileName(), fileSizeText(target), QString::number(took.elapsed() / 1000.0, 'f', 1));
     if (!removed.isEmpty())
         done += "; apagadas: " + removed.join(", ");
+    if (const QStringList future = futureCopies(today); !future.isEmpty())
+        done += "; guardadas, com data futura: " + future.join(", ");
+    if (!QFileInfo::exists(target))
+        throw EngineError(QString("a cópia %1 não ficou no disco.").arg(target));
     return true;
+}
+
+QList<QDate> AutomaticBackup::copyDays() const
+{
+    QList<QDate> days;
+    for (const QString& name : QDir(copiesDirectory()).entryList({"velunor-*.db"}, QDir::Files, QDir::Name))
+        if (const QDate day = dayOf(name); day.isValid())
+            days << day;
+    return days;
+}
+
+QStringList AutomaticBackup::futureCopies(const QDate& today) const
+{
+    QStringList names;
+    for (const QDate& day : copyDays())
+        if (day > today)
+            names << QFileInfo(copyFile(day)).fileName();
+    return names;
+}
+
+QStringList AutomaticBackup::takeFutureCopies(const QDate& today)
+{
+    const QStringList future = futureCopies(today);
+    QFile told(futureFile());
+    const QStringList known = told.open(QIODevice::ReadOnly)
+        ? QString::fromUtf8(told.readAll()).split('\n', Qt::SkipEmptyParts)
+        : QStringList();
+    told.close();
+    if (future.isEmpty()) {
+        told.remove();
+        return {};
+    }
+    bool news = false;
+    for (const QString& name : future)
+        news = news || !known.contains(name);
+    if (!news)
+        return {};
+    if (told.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        told.write((future.join('\n') + '\n').toUtf8());
+    return future;
 }
 
 qint64 AutomaticBackup::runDetached(const QDateTime& now)

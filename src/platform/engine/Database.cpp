@@ -4,7 +4,6 @@
 #include "platform/engine/SqlText.h"
 
 #include <QHash>
-#include <functional>
 
 namespace engine {
 
@@ -101,17 +100,16 @@ std::optional<TableInfo> Database::describe(const QString& fileName)
     return m_driver->describe(sqlTableName(fileName));
 }
 
+QString Database::createIndexStatement(const QString& table, const IndexDef& index) const
+{
+    return "create index " + m_driver->ident(index.name) + " on " + m_driver->ident(table) + " ("
+        + m_driver->indexTerms(index).join(", ") + ")";
+}
+
 void Database::createTable(const TableDef& def)
 {
     const QString table = sqlTableName(def.fileName);
     auto sameName = [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; };
-    // The columns of a key (as names) or of an index (as order terms).
-    auto columnList = [this](const QStringList& names, QString (Driver::*term)(const QString&) const) {
-        QStringList out;
-        for (const QString& n : names)
-            out << std::invoke(term, *m_driver, n);
-        return out.join(", ");
-    };
     const IndexDef* primary = nullptr;
     for (const IndexDef& index : def.indexes)
         if (index.primary)
@@ -125,22 +123,58 @@ void Database::createTable(const TableDef& def)
         parts << m_driver->ident(field.name) + " " + m_driver->columnDeclaration(field, autoIncKey);
         keyInline = keyInline || (autoIncKey && m_driver->declaresAutoIncKeyInline());
     }
-    if (primary && !keyInline)
-        parts << "primary key (" + columnList(primary->columns, &Driver::ident) + ")";
+    if (primary && !keyInline) {
+        QStringList key;
+        for (const QString& column : primary->columns)
+            key << m_driver->ident(column);
+        parts << "primary key (" + key.join(", ") + ")";
+    }
 
     m_driver->begin();
     try {
         m_driver->execute("create table " + m_driver->ident(table) + " (" + parts.join(", ") + ")", {});
         for (const IndexDef& index : def.indexes)
             if (!index.primary)
-                m_driver->execute("create index " + m_driver->ident(index.name) + " on " + m_driver->ident(table)
-                                      + " (" + columnList(index.columns, &Driver::orderTerm) + ")",
-                                  {});
+                m_driver->execute(createIndexStatement(table, index), {});
         m_driver->commit();
     } catch (...) {
         m_driver->rollback();
         throw;
     }
+}
+
+void Database::replaceIndex(const QString& fileName, const IndexDef& index)
+{
+    m_driver->begin();
+    try {
+        m_driver->execute("drop index " + m_driver->ident(index.name), {});
+        m_driver->execute(createIndexStatement(sqlTableName(fileName), index), {});
+        m_driver->commit();
+    } catch (...) {
+        m_driver->rollback();
+        throw;
+    }
+}
+
+QStringList Driver::indexTerms(const IndexDef& index) const
+{
+    QStringList terms;
+    if (index.nameOrder && !index.columns.isEmpty())
+        terms << sortTerm(nameKey(index.columns.first()));
+    for (const QString& column : index.columns)
+        terms << orderTerm(column);
+    return terms;
+}
+
+IndexDef Driver::indexOf(const QString& name, bool primary, const QList<IndexTerm>& terms) const
+{
+    IndexDef index{name, {}, primary};
+    for (const IndexTerm& term : terms)
+        if (!term.column.isEmpty())
+            index.columns << term.column;
+    index.nameOrder = !terms.isEmpty() && terms.first().column.isEmpty() && !index.columns.isEmpty()
+        && isNameKey(terms.first().expression, index.columns.first());
+    return index;
 }
 
 const StoredColumn* TableInfo::column(const QString& wanted) const

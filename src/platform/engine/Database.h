@@ -40,8 +40,12 @@ public:
     // The stored table behind a file name ("Bddid.DB"), as the store describes it.
     std::optional<TableInfo> describe(const QString& fileName);
     void createTable(const TableDef& def);
+    // Makes the index of a stored table again as `index` says, in one
+    // transaction: the store keeps the old one when this fails.
+    void replaceIndex(const QString& fileName, const IndexDef& index);
 
 private:
+    QString createIndexStatement(const QString& table, const IndexDef& index) const;
     Database(Alias alias, QString name, std::unique_ptr<Driver> driver);
     QString prepare(const QString& sql, const QVariantList& params) const;
 

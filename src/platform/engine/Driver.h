@@ -39,9 +39,17 @@ public:
 
     // A quoted identifier as the store spells the column or table.
     virtual QString ident(const QString& name) const = 0;
-    // A column as a term of "order by" or of an index: empty values sort
-    // first on every store, as SQLite and the old tables have them.
-    virtual QString orderTerm(const QString& name) const { return ident(name); }
+    // An expression as a term of "order by" or of an index: empty values
+    // sort first on every store, as SQLite and the old tables have them.
+    virtual QString sortTerm(const QString& expression) const { return expression; }
+    QString orderTerm(const QString& column) const { return sortTerm(ident(column)); }
+    // The name key of a column (NameOrder.h) with the collation that orders
+    // it, made of the store's built-in functions only.
+    virtual QString nameKey(const QString& column) const = 0;
+    // Whether the store's text of an index expression is nameKey(column).
+    virtual bool isNameKey(const QString& expression, const QString& column) const = 0;
+    // The terms of an index, in order, as "create index" and "order by" take them.
+    QStringList indexTerms(const IndexDef& index) const;
     // The placeholder of the n-th (0-based) parameter.
     virtual QString placeholder(int n) const = 0;
     // A condition that the stored column still holds the value bound to the
@@ -77,6 +85,18 @@ public:
 
     // The store's type of a stored identity column, for reading identities.
     virtual FieldType identityType(const TableInfo& info, const QString& column) const;
+
+protected:
+    // One term of a stored index: a column's name, or for an expression an
+    // empty name and the store's text of the expression.
+    struct IndexTerm {
+        QString column;
+        QString expression;
+    };
+    // An index as the store lists its terms. A leading name key is
+    // recognised; any other expression is left out, and the index is taken
+    // to order by its columns.
+    IndexDef indexOf(const QString& name, bool primary, const QList<IndexTerm>& terms) const;
 };
 
 // Opens the store that an alias designates. With `create`, a missing SQLite

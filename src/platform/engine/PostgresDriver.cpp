@@ -1,9 +1,11 @@
 #include "platform/engine/Driver.h"
 #include "platform/engine/EngineError.h"
+#include "platform/engine/NameOrder.h"
 #include "platform/engine/SqlText.h"
 #include "platform/engine/Values.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -46,6 +48,11 @@ int secondsSetting(const Alias& alias, const QString& key, int fallback)
     return ok && value > 0 ? value : fallback;
 }
 
+// The name key's letters: capitals and the letters that sort with a plain
+// one, and what each becomes.
+const QString kKeyFrom = QString("ABCDEFGHIJKLMNOPQRSTUVWXYZ") + QString::fromUtf16(kAccentedLetters);
+const QString kKeyTo = QString("abcdefghijklmnopqrstuvwxyz") + QString::fromUtf16(kPlainLetters);
+
 // The shared PostgreSQL store, connected through Qt's PostgreSQL driver with
 // the registry's host, port, database and user (the password, if any, comes
 // from ~/.pgpass). Statements run through libpq's extended protocol, which
@@ -69,7 +76,20 @@ public:
     {
         return '"' + name.toLower().replace('"', "\"\"") + '"';
     }
-    QString orderTerm(const QString& name) const override { return ident(name) + " nulls first"; }
+    QString sortTerm(const QString& expression) const override { return expression + " nulls first"; }
+    QString nameKey(const QString& column) const override
+    {
+        // translate() maps one character to one, whatever the server's
+        // locale; the "C" collation then compares code points, as SQLite does.
+        return QString("translate(%1, '%2', '%3') collate \"C\"").arg(ident(column), kKeyFrom, kKeyTo);
+    }
+    bool isNameKey(const QString& expression, const QString& column) const override
+    {
+        // The server's own text of the expression: its letters as given,
+        // the column named without quotes.
+        return expression.startsWith("translate(") && expression.contains(kKeyFrom) && expression.contains(kKeyTo)
+            && expression.contains(QRegularExpression("\\b" + QRegularExpression::escape(column.toLower()) + "\\b"));
+    }
     QString placeholder(int n) const override { return QString("$%1").arg(n + 1); }
     QString holdsValue(const QString& column, FieldType type, int n) const override
     {
@@ -116,7 +136,7 @@ private:
     // is refused before it runs, as SQLite's driver does: run first, it
     // would change the store and only then be reported as an error.
     Result run(const QString& sql, const QVariantList& params, bool wantRows = false);
-    Result check(Result result) const;
+    Result check(Result result);
     // Opens the connection again when it is broken, before anything is sent.
     void ensureConnected();
     // Sends what a PQsend* call queued (`sent` is its result) and returns
@@ -127,6 +147,9 @@ private:
     short waitFor(short events, const QDeadlineTimer& deadline);
     [[noreturn]] void giveUp();
     [[noreturn]] void fail(const QString& why);
+    // libpq's text of what went wrong, or what a connection that broke on
+    // the way means for the user.
+    [[noreturn]] void failWithLibpq(const QString& why);
     static void onNotice(void* self, const PGresult* notice);
 
     QString m_connection;
@@ -267,17 +290,32 @@ void PostgresDriver::giveUp()
              .arg(m_answerWait / 1000));
 }
 
+void PostgresDriver::failWithLibpq(const QString& why)
+{
+    // The server ended the session while the statement was on its way or
+    // under way (it was stopped, restarted or killed, or its host is gone):
+    // the statement's transaction went with it. Saving the same edit again
+    // is safe even if its commit did reach the store: a save finds its own
+    // values already there.
+    if (PQstatus(m_conn) == CONNECTION_BAD)
+        fail(QString("A ligação ao servidor PostgreSQL %1 perdeu-se durante a operação: o servidor foi parado ou "
+                     "reiniciado, ou deixou de estar acessível. A alteração em curso não foi gravada e continua no "
+                     "ecrã, para a gravar de novo; a ligação volta a ser aberta na próxima operação.")
+                 .arg(m_target));
+    fail(why);
+}
+
 Result PostgresDriver::exchange(int sent)
 {
     const QDeadlineTimer deadline(m_answerWait);
     if (!sent)
-        fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+        failWithLibpq(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
     for (;;) {
         const int flushed = PQflush(m_conn);
         if (flushed == 0)
             break;
         if (flushed < 0)
-            fail(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
+            failWithLibpq(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
         if (waitFor(POLLIN | POLLOUT, deadline) & POLLIN)
             PQconsumeInput(m_conn);
     }
@@ -317,7 +355,7 @@ Result PostgresDriver::run(const QString& sql, const QVariantList& params, bool 
     return check(exchange(PQsendQueryPrepared(m_conn, "", n, pointers.data(), nullptr, nullptr, 0)));
 }
 
-Result PostgresDriver::check(Result result) const
+Result PostgresDriver::check(Result result)
 {
     const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
@@ -325,6 +363,8 @@ Result PostgresDriver::check(Result result) const
                           .trimmed();
         if (why.isEmpty())
             why = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+        if (PQstatus(m_conn) == CONNECTION_BAD)
+            failWithLibpq(why);
         throw EngineError(why);
     }
     return result;
@@ -440,23 +480,29 @@ std::optional<TableInfo> PostgresDriver::describe(const QString& table)
             c.type = FieldType::Memo;
         info.columns.push_back(c);
     }
+    // An expression's column number is 0: it has no attribute, and the
+    // server gives its text.
     const auto parts = select(
-        "select ic.relname, ix.indisprimary, a.attname "
+        "select ic.relname, ix.indisprimary, a.attname, "
+        "case when k.attnum = 0 then pg_get_indexdef(ix.indexrelid, k.ord::int, false) end "
         "from pg_index ix "
         "join pg_class t on t.oid = ix.indrelid "
         "join pg_class ic on ic.oid = ix.indexrelid "
         "join pg_namespace n on n.oid = t.relnamespace "
         "cross join lateral unnest(ix.indkey::int2[]) with ordinality as k(attnum, ord) "
-        "join pg_attribute a on a.attrelid = t.oid and a.attnum = k.attnum "
+        "left join pg_attribute a on a.attrelid = t.oid and a.attnum = k.attnum "
         "where t.relname = $1 and n.nspname = current_schema() "
         "order by ix.indisprimary desc, ic.relname, k.ord",
-        {table.toLower()}, {FieldType::String, FieldType::Boolean, FieldType::String});
-    for (const Row& r : parts) {
-        const QString name = r[0].toString();
-        const bool primary = r[1].toBool();
-        if (info.indexes.empty() || info.indexes.back().name != (primary ? QString() : name))
-            info.indexes.push_back({primary ? QString() : name, {}, primary});
-        info.indexes.back().columns << r[2].toString();
+        {table.toLower()}, {FieldType::String, FieldType::Boolean, FieldType::String, FieldType::String});
+    for (size_t first = 0; first < parts.size();) {
+        const QString name = parts[first][0].toString();
+        const bool primary = parts[first][1].toBool();
+        QList<IndexTerm> terms;
+        size_t next = first;
+        for (; next < parts.size() && parts[next][0].toString() == name; ++next)
+            terms << IndexTerm{parts[next][2].toString(), parts[next][3].toString()};
+        info.indexes.push_back(indexOf(primary ? QString() : name, primary, terms));
+        first = next;
     }
     if (!info.indexes.empty() && info.indexes.front().primary)
         info.identity = info.indexes.front().columns;

@@ -1,5 +1,6 @@
 #include "platform/engine/Driver.h"
 #include "platform/engine/EngineError.h"
+#include "platform/engine/NameOrder.h"
 #include "platform/engine/SqlText.h"
 #include "platform/engine/Values.h"
 
@@ -155,6 +156,11 @@ public:
         return '"' + QString(name).replace('"', "\"\"") + '"';
     }
     QString placeholder(int) const override { return "?"; }
+    QString nameKey(const QString& column) const override;
+    bool isNameKey(const QString& expression, const QString& column) const override
+    {
+        return expression.contains(nameKey(column)); // the index's own "create index" text
+    }
     QString holdsValue(const QString& column, FieldType, int) const override { return ident(column) + " is ?"; }
 
     std::vector<Row> select(const QString& sql, const QVariantList& params,
@@ -504,18 +510,34 @@ std::optional<TableInfo> SqliteDriver::describe(const QString& table)
                 if (c.name == keyColumns.first() && c.storedType.trimmed().toUpper() == "INTEGER")
                     c.type = FieldType::AutoInc;
     }
-    const Snapshot indexes = query("select name, origin from pragma_index_list(?) order by name", {table});
+    const Snapshot indexes = query("select i.name, i.origin, m.sql from pragma_index_list(?) i "
+                                   "left join sqlite_master m on m.type = 'index' and m.name = i.name order by i.name",
+                                   {table});
     for (const Row& r : indexes.rows) {
         if (r[1].toString() == "pk")
             continue;
-        IndexDef index;
-        index.name = r[0].toString();
-        const Snapshot parts = query("select name from pragma_index_info(?) order by seqno", {index.name});
-        for (const Row& p : parts.rows)
-            index.columns << p[0].toString();
-        info.indexes.push_back(index);
+        const QString name = r[0].toString();
+        // An expression has no column name; only the whole statement tells what it is.
+        QList<IndexTerm> terms;
+        for (const Row& p : query("select name from pragma_index_info(?) order by seqno", {name}).rows)
+            terms << IndexTerm{p[0].toString(), p[0].isNull() ? r[2].toString() : QString()};
+        info.indexes.push_back(indexOf(name, false, terms));
     }
     return info;
+}
+
+// Every letter that sorts with a plain one replaced by it, and then SQLite's
+// own NOCASE, which compares A to Z as a to z: replace() and NOCASE are
+// built into every SQLite, which upper() and lower() are not here (the
+// program has its own). One replace() a letter keeps the nesting within
+// what SQLite's parser takes.
+QString SqliteDriver::nameKey(const QString& column) const
+{
+    QString key = ident(column);
+    for (int i = 0; kAccentedLetters[i]; ++i)
+        key = QString("replace(%1,'%2','%3')")
+                  .arg(key, QString(QChar(kAccentedLetters[i])), QString(QChar(kPlainLetters[i])));
+    return key + " collate nocase";
 }
 
 QString SqliteDriver::columnDeclaration(const FieldDef& field, bool autoIncKey) const

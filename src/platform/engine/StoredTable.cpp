@@ -90,8 +90,8 @@ StoredTable::StoredTable(Database& database, TableSpec spec)
 
     QStringList order;
     if (const IndexDef* index = chosenIndex(m_spec, info)) {
-        for (const QString& column : index->columns)
-            order << driver.orderTerm(column);
+        // The index's own terms, so that the store reads in its order.
+        order = driver.indexTerms(*index);
         m_orderColumns = index->columns;
         if (!m_spec.indexName.isEmpty() || !m_spec.indexField.isEmpty())
             m_rangeField = index->columns.first();

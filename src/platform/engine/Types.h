@@ -31,6 +31,9 @@ struct IndexDef {
     QString name;              // empty for the primary key
     QStringList columns;
     bool primary = false;
+    // Whether the index orders by the name key of its first column
+    // (NameOrder.h) before the columns themselves, which break its ties.
+    bool nameOrder = false;
 };
 
 // Everything needed to create a stored table.

@@ -71,6 +71,43 @@ private slots:
         QVERIFY(backup.takeFailure().isEmpty());
     }
 
+    // A clock once set a month ahead left copies dated in the future: they
+    // are kept and counted apart, the day's copy stays, the log gives its
+    // size, and the next start hears of them once.
+    void copiesDatedInTheFutureAreKeptApart()
+    {
+        AutomaticBackup backup(store->directory());
+        const QDate today(2024, 3, 1);
+        for (QDate day = today.addDays(-20); day < today; day = day.addDays(1))
+            QVERIFY(backup.run(QDateTime(day, QTime(12, 0))));
+        QStringList ahead;
+        for (QDate day(2024, 4, 1); day <= QDate(2024, 4, 11); day = day.addDays(1)) {
+            QVERIFY(QFile::copy(backup.copyFile(today.addDays(-1)), backup.copyFile(day)));
+            ahead << QFileInfo(backup.copyFile(day)).fileName();
+        }
+
+        QVERIFY(backup.run(QDateTime(today, QTime(12, 0))));
+        QStringList expected;
+        for (const char* day : {"2024-02-11", "2024-02-18", "2024-02-24", "2024-02-25", "2024-02-26", "2024-02-27",
+                                "2024-02-28", "2024-02-29", "2024-03-01"})
+            expected << QString("velunor-%1.db").arg(day);
+        QCOMPARE(copies(), expected + ahead);
+        QVERIFY(backup.takeFailure().isEmpty());
+        QFile log(backup.logFile());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString last = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts).last();
+        QVERIFY2(last.startsWith("2024-03-01 12:00:00 cópia velunor-2024-03-01.db gravada (") && !last.contains("(0 kB")
+                     && last.contains("guardadas, com data futura: velunor-2024-04-01.db"),
+                 qPrintable(last));
+
+        QCOMPARE(backup.takeFutureCopies(today), ahead);
+        QVERIFY(backup.takeFutureCopies(today).isEmpty()); // told once
+        QVERIFY(QFile::copy(backup.copyFile(today), backup.copyFile(QDate(2024, 5, 1))));
+        QCOMPARE(backup.takeFutureCopies(today).size(), ahead.size() + 1); // a new one is told again
+        QCOMPARE(backup.takeFutureCopies(QDate(2024, 6, 1)), QStringList()); // the clock has caught up
+        QVERIFY(!QFile::exists(store->directory() + "/backups.future"));
+    }
+
     void aFailureIsLoggedAndReportedOnce()
     {
         AutomaticBackup backup(store->directory());
