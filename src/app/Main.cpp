@@ -96,6 +96,8 @@ void TMainForm::createMenus()
     Ver1 = menuBar()->addMenu("&Ver");
     Ver1->setObjectName("Ver1");
     Pacientes1 = entry(Ver1, "Pacientes1", "&Pacientes");
+    Recebidos1 = entry(Ver1, "Recebidos1", QString::fromUtf8("Documentos do &ecógrafo..."), {},
+                       QString::fromUtf8("Documentos recebidos do ecógrafo por atribuir a um paciente ou exame"));
     separator(Ver1, "N8");
     Frases1 = entry(Ver1, "Frases1", "&Frases", Qt::Key_F5);
     setTag(Frases1, 1);
@@ -130,6 +132,7 @@ void TMainForm::createMenus()
     command(FileNewItem, &TMainForm::FileNewItemClick);
     command(PesquisarExamespordia1, &TMainForm::PesquisarExamespordia1Click);
     command(NovoExame1, &TMainForm::NovoExame1Click);
+    command(Recebidos1, &TMainForm::Recebidos1Click);
     command(FilePrintItem, &TMainForm::FilePrintItemClick);
     command(VerAntes1, &TMainForm::VerAntes1Click);
     command(ExportarPDF1, &TMainForm::ExportarPDF1Click);

@@ -41,6 +41,7 @@ public:
     QAction* FilePrintSetupItem;
     QAction* FileExitItem;
     QMenu* Ver1;
+    QAction* Recebidos1; // the echo machine's reports that wait for a patient or an exam
     QAction* Pacientes1;
     QAction* Frases1;
     QAction* Concluses1;
@@ -116,6 +117,7 @@ public:
     void FilePrintSetupItemClick();
     void NovoExame1Click();
     void DBNavigator1Click(DBNavigator::Button button);
+    void Recebidos1Click();
     void Acercade1Click();
     void Ajuda2Click();
     void FileExitItemClick();

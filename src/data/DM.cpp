@@ -143,15 +143,13 @@ void TDataModule1::upgradeStore()
     // for it. So each change runs only when it is missing, and waits briefly;
     // one that fails is tried again at the next start.
     engine::Database& database = databaseNamed(kDatabaseName);
-    std::vector<engine::TableDef> missing;
+    std::vector<schema::Change> missing;
     bool addTechnician = false;
     bool reindexPatients = false;
     try {
         const std::optional<engine::TableInfo> eco = database.describe("eco.DB");
         addTechnician = eco && !eco->column("tecnico");
-        for (const engine::TableDef& def : schema::addedTables())
-            if (!database.describe(def.fileName))
-                missing.push_back(def);
+        missing = schema::missingChanges(database);
         reindexPatients = patientIndexIsOld(database);
         if (!addTechnician && missing.empty() && !reindexPatients)
             return;
@@ -161,9 +159,9 @@ void TDataModule1::upgradeStore()
     }
     if (addTechnician)
         RunSqlQuietly("alter table eco add tecnico integer");
-    for (const engine::TableDef& def : missing) {
+    for (const schema::Change& change : missing) {
         try {
-            database.createTable(def);
+            schema::make(database, change);
         } catch (const engine::EngineError&) {
         }
     }

@@ -102,8 +102,9 @@ signals:
 private:
     void createObjects();
     // Adds the technician column to an exam table that lacks it, and the
-    // tables of measurements and settings to a store that lacks them; makes
-    // a patient index that predates the Portuguese order again.
+    // tables the program adds (measurements, settings, received reports) or
+    // their newer columns to a store that lacks them; makes a patient index
+    // that predates the Portuguese order again.
     void upgradeStore();
     void attachExamRules();
 };

@@ -1,5 +1,6 @@
 #include "data/ExamMeasurements.h"
 
+#include "data/Clock.h"
 #include "data/Connection.h"
 #include "platform/engine/EngineError.h"
 
@@ -35,6 +36,7 @@ void ExamMeasurements::dataEvent(DataEvent event, Field*)
         // way the store is read again for what the exam holds now.
         if (m_exams->state() == DataSetState::Browse || m_exams->state() == DataSetState::Inactive) {
             m_pending.clear();
+            m_applied.clear();
             m_loaded = false;
         }
         break;
@@ -69,7 +71,9 @@ void ExamMeasurements::follow()
     m_loaded = true;
     m_read.clear();
     m_pending.clear();
+    m_applied.clear();
     m_problem.clear();
+    loadReceived();
     // A new exam has no rows yet.
     if (!m_available || m_exams->state() == DataSetState::Insert || !key.valid())
         return;
@@ -78,6 +82,68 @@ void ExamMeasurements::follow()
     } catch (const engine::EngineError& e) {
         m_problem = e.text();
     }
+}
+
+bool ExamMeasurements::loadReceived()
+{
+    std::vector<received::Document> found;
+    int waiting = 0;
+    if (m_available) {
+        // Reports that cannot be read now are simply not offered.
+        try {
+            engine::Database& db = databaseNamed(m_databaseName);
+            found = received::forExam(db, m_key, m_exams->fieldByName("DataExame")->value().toDate());
+            waiting = received::countWaiting(db);
+        } catch (const engine::EngineError&) {
+        }
+    }
+    auto uids = [](const std::vector<received::Document>& docs) {
+        QStringList out;
+        for (const received::Document& d : docs)
+            out << d.sopUid;
+        return out;
+    };
+    const bool same = uids(found) == uids(m_received) && waiting == m_waiting;
+    m_received = std::move(found);
+    m_waiting = waiting;
+    return !same;
+}
+
+void ExamMeasurements::readReceived()
+{
+    // Before the page has asked for this exam there is nothing to read again.
+    if (m_exams->active() && m_loaded && loadReceived())
+        emit changed();
+}
+
+std::vector<received::Document> ExamMeasurements::received()
+{
+    if (!m_exams->active())
+        return {};
+    follow();
+    std::vector<received::Document> left;
+    for (const received::Document& d : m_received)
+        if (!m_applied.contains(d.sopUid))
+            left.push_back(d);
+    return left;
+}
+
+int ExamMeasurements::waitingCount()
+{
+    if (m_exams->active())
+        follow();
+    return m_waiting;
+}
+
+void ExamMeasurements::applyReceived(const QStringList& sopUids)
+{
+    if (!m_exams->editing())
+        m_exams->error("Dataset not in edit or insert mode");
+    for (const QString& uid : sopUids)
+        if (!m_applied.contains(uid))
+            m_applied << uid;
+    m_exams->markModified();
+    emit changed();
 }
 
 QString ExamMeasurements::problem()
@@ -167,6 +233,7 @@ void ExamMeasurements::written(engine::Database& db, const engine::Row& values)
     // The pending values stay until the exam is in browse state again: a
     // save that fails after this write keeps them for the next attempt.
     measurements::write(db, keyOf(values), m_read, withPending());
+    received::markApplied(db, keyOf(values), m_applied, clock_::now());
 }
 
 void ExamMeasurements::removing(engine::Database& db, const engine::Record& record)

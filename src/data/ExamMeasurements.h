@@ -3,6 +3,7 @@
 #include "clinical/Exam.h"
 #include "data/DataSource.h"
 #include "data/MeasurementStore.h"
+#include "data/Received.h"
 #include "data/Table.h"
 
 #include <QMap>
@@ -39,8 +40,20 @@ public:
     // shortening and the ejection fraction.
     void setValue(const clinical::Site& site, std::optional<double> value);
 
+    // The reports received from the echo machine for the current exam and
+    // not yet applied (received::forExam), less those applied in the
+    // pending edit. Read with the exam's rows; readReceived() reads again.
+    std::vector<received::Document> received();
+    // How many received reports wait for a patient or an exam, as read with the exam's rows.
+    int waitingCount();
+    // Reads the received reports again (they arrive while the exam is open).
+    void readReceived();
+    // The values of `sopUids` have been put into the exam being edited: they
+    // count as applied when the exam is saved, and not at all if it is not.
+    void applyReceived(const QStringList& sopUids);
+
     // Table::Companion
-    bool pending() const override { return m_available && !m_pending.isEmpty(); }
+    bool pending() const override { return m_available && !(m_pending.isEmpty() && m_applied.isEmpty()); }
     void written(engine::Database& db, const engine::Row& values) override;
     void removing(engine::Database& db, const engine::Record& record) override;
 
@@ -57,6 +70,8 @@ private:
     measurements::ExamKey keyOf(const engine::Row& values) const;
     std::optional<double> fieldValue(const char* column) const;
     void recomputeShortening();
+    // Reads the received reports of m_key; true when they differ from those held.
+    bool loadReceived();
 
     Table* m_exams;
     QString m_databaseName;
@@ -68,4 +83,7 @@ private:
     clinical::Values m_read;                       // the rows as read
     QMap<QString, std::optional<double>> m_pending; // changed since, none for a removed value
     QString m_problem;
+    std::vector<received::Document> m_received;     // as read, applied ones included
+    int m_waiting = 0;
+    QStringList m_applied;                          // applied in the pending edit
 };

@@ -1,11 +1,13 @@
 #include "data/Received.h"
 
 #include "clinical/Sites.h"
+#include "data/Schema.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <functional>
 
 namespace received {
 
@@ -202,6 +204,139 @@ Stored store(engine::Database& db, const dicom::Document& document, const QStrin
         throw;
     }
     return s;
+}
+
+namespace {
+
+const QString kDocumentColumns = "select sopuid, recebido, origem, pacienteid, nome, datanasc, dataestudo, horaestudo, "
+                                 "codigopaciente, codigoexame, nota from docrecebido d ";
+
+std::vector<Document> documents(engine::Database& db, const QString& where, const QVariantList& params)
+{
+    std::vector<Document> found;
+    for (const engine::Row& r : db.query(kDocumentColumns + where, params).rows) {
+        Document d{r[0].toString(), r[1].toDateTime(), r[2].toString(), r[3].toString(), r[4].toString(),
+                   r[5].toDate(), r[6].toDate(), r[7].toString(),
+                   r[8].isNull() ? std::nullopt : std::optional<int>(r[8].toInt()), r[9].toDateTime(),
+                   r[10].toString(), {}};
+        for (const engine::Row& v : db.query("select codigo, valor, unidade, conceito, nota from medrecebida "
+                                             "where sopuid = :u order by ordem",
+                                             {d.sopUid})
+                                        .rows)
+            d.values.push_back({v[0].toString(), v[1].isNull() ? std::nullopt : std::optional(v[1].toDouble()),
+                                v[2].toString(), v[3].toString(), v[4].toString()});
+        found.push_back(std::move(d));
+    }
+    return found;
+}
+
+// Runs `work` in one transaction of `db`.
+void inTransaction(engine::Database& db, const std::function<void()>& work)
+{
+    db.driver().begin();
+    try {
+        work();
+        db.driver().commit();
+    } catch (...) {
+        db.driver().rollback();
+        throw;
+    }
+}
+
+} // namespace
+
+bool available(engine::Database& db)
+{
+    const auto documents = db.describe(schema::tableDocRecebido().fileName);
+    return documents && documents->column("Aplicado") && db.describe(schema::tableMedRecebida().fileName);
+}
+
+QString Document::label() const
+{
+    QString when = studyDate.isValid() ? studyDate.toString("dd/MM/yyyy") : QString("data desconhecida");
+    if (!studyTime.isEmpty())
+        when += " " + studyTime;
+    return QString("estudo de %1, %2").arg(when, origin);
+}
+
+clinical::Values Document::siteValues() const
+{
+    clinical::Values out;
+    for (const Value& v : values)
+        if (!v.code.isEmpty() && v.value)
+            out.insert(v.code, *v.value);
+    return out;
+}
+
+std::vector<Document> forExam(engine::Database& db, const measurements::ExamKey& key, const QDate& examDate)
+{
+    if (!key.valid())
+        return {};
+    // A document waiting for its patient's exam of the study date belongs to
+    // this exam when no other exam of the patient has that date, as the
+    // matching would have found it had the exam existed.
+    return documents(db,
+                     "where d.aplicado is null and d.codigopaciente = :p and (d.codigoexame = :e or "
+                     "(d.codigoexame is null and d.dataestudo = :d and not exists (select 1 from eco "
+                     "where eco.codigopaciente = :p and eco.dataexame = :d and eco.codigoexame <> :e))) "
+                     "order by d.dataestudo, d.horaestudo, d.recebido",
+                     {key.patient, key.exam, orNull(examDate), key.patient, orNull(examDate), key.exam});
+}
+
+namespace {
+const QString kWaiting = "where d.aplicado is null and (d.codigoexame is null or not exists (select 1 from eco "
+                         "where eco.codigopaciente = d.codigopaciente and eco.codigoexame = d.codigoexame))";
+}
+
+std::vector<Document> waiting(engine::Database& db) { return documents(db, kWaiting + " order by d.recebido", {}); }
+
+int countWaiting(engine::Database& db)
+{
+    return db.query("select count(*) from docrecebido d " + kWaiting).rows.front().front().toInt();
+}
+
+void markApplied(engine::Database& db, const measurements::ExamKey& key, const QStringList& sopUids,
+                 const QDateTime& when)
+{
+    for (const QString& uid : sopUids)
+        if (db.execute("update docrecebido set aplicado = :a, codigoexame = :e where sopuid = :u and "
+                       "aplicado is null and codigopaciente = :p and (codigoexame = :e or codigoexame is null)",
+                       {when, key.exam, uid, key.patient, key.exam})
+            != 1)
+            throw engine::RecordConflict(
+                "Um documento recebido do ecógrafo foi entretanto aplicado, descartado ou atribuído a outro exame "
+                "noutro posto. Nada foi gravado; cancele as alterações e aplique de novo o que estiver recebido.");
+}
+
+void assign(engine::Database& db, const QString& sopUid, const measurements::ExamKey& key)
+{
+    const QString note = QString("atribuído à mão em %1").arg(QDate::currentDate().toString(Qt::ISODate));
+    if (db.execute("update docrecebido set codigopaciente = :p, codigoexame = :e, nota = :n where sopuid = :u and "
+                   "aplicado is null and exists (select 1 from eco where eco.codigopaciente = :p and "
+                   "eco.codigoexame = :e)",
+                   {key.patient, key.exam, note, sopUid, key.patient, key.exam})
+        != 1)
+        throw engine::EngineError("O documento já não está por atribuir, ou o exame já não existe. Nada foi alterado.");
+}
+
+void discard(engine::Database& db, const QString& sopUid)
+{
+    inTransaction(db, [&] {
+        if (db.execute("delete from docrecebido where sopuid = :u and aplicado is null", {sopUid}) != 1)
+            throw engine::EngineError("O documento já não está por atribuir. Nada foi apagado.");
+        db.execute("delete from medrecebida where sopuid = :u", {sopUid});
+    });
+}
+
+std::vector<Exam> examsOf(engine::Database& db, int patient)
+{
+    std::vector<Exam> exams;
+    for (const engine::Row& r : db.query("select codigoexame, dataexame from eco where codigopaciente = :p "
+                                         "order by codigoexame desc",
+                                         {double(patient)})
+                                    .rows)
+        exams.push_back({r[0].toDateTime(), r[1].toDate()});
+    return exams;
 }
 
 } // namespace received

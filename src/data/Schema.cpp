@@ -210,14 +210,16 @@ TableSpec tableDocRecebido()
 {
     // One row per document, by its SOP Instance UID: a document received
     // twice is kept once. The patient (NF) and the exam (CodigoExame) it
-    // belongs to are empty while it is not matched.
+    // belongs to are empty while it is not matched; Aplicado is when the
+    // doctor saved its values into that exam, empty until then.
     const FieldType D = FieldType::Date;
     TableSpec spec;
     spec.fileName = "DocRecebido.DB";
     spec.fields = {text("SopUid", 64), text("PacienteId", 64), text("Nome", 200), field("DataNasc", D),
                    field("DataEstudo", D), text("HoraEstudo", 8), field("Recebido", FieldType::DateTime),
                    text("Origem", 120), field("CodigoPaciente", FieldType::Float),
-                   field("CodigoExame", FieldType::DateTime), text("Nota", 250)};
+                   field("CodigoExame", FieldType::DateTime), text("Nota", 250),
+                   field("Aplicado", FieldType::DateTime)};
     return spec;
 }
 
@@ -255,11 +257,34 @@ std::vector<TableDef> allTables()
     return all;
 }
 
+std::vector<Change> missingChanges(engine::Database& db)
+{
+    std::vector<Change> changes;
+    for (const TableDef& def : addedTables()) {
+        const std::optional<engine::TableInfo> stored = db.describe(def.fileName);
+        if (!stored) {
+            changes.push_back({def, std::nullopt});
+            continue;
+        }
+        for (const FieldDef& column : def.columns)
+            if (!stored->column(column.name))
+                changes.push_back({def, column});
+    }
+    return changes;
+}
+
+void make(engine::Database& db, const Change& change)
+{
+    if (change.column)
+        db.addColumn(change.table.fileName, *change.column);
+    else
+        db.createTable(change.table);
+}
+
 void createMissingTables(engine::Database& db)
 {
-    for (const TableDef& def : addedTables())
-        if (!db.describe(def.fileName))
-            db.createTable(def);
+    for (const Change& change : missingChanges(db))
+        make(db, change);
 }
 
 } // namespace schema

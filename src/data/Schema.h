@@ -2,6 +2,8 @@
 
 #include "platform/engine/Types.h"
 
+#include <optional>
+
 namespace engine {
 class Database;
 }
@@ -38,7 +40,15 @@ std::vector<engine::TableDef> addedTables();
 std::vector<engine::TableDef> allTables();
 // Whether the stored table `fileName` is one of addedTables().
 bool addedAtStartUp(const QString& fileName);
-// Creates those of addedTables() that the store lacks.
+// What a store lacks of addedTables(): a whole table, or a column added to
+// one of them since it was first made.
+struct Change {
+    engine::TableDef table;
+    std::optional<engine::FieldDef> column; // none: the table itself
+};
+std::vector<Change> missingChanges(engine::Database& db);
+void make(engine::Database& db, const Change& change);
+// Makes every change of missingChanges().
 void createMissingTables(engine::Database& db);
 
 // How the exam's weight and height show, on screen and on paper: thousands

@@ -3,6 +3,7 @@
 #include "clinical/Numbers.h"
 #include "data/DM.h"
 #include "data/controls/ControlSupport.h"
+#include "editing/ReceivedBanner.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
 
@@ -223,6 +224,9 @@ MeasurementsPage::MeasurementsPage(QWidget* parent) : QWidget(parent), m_model(n
     bodyRow->addWidget(BotaoEvolucao);
     layout->addLayout(bodyRow);
 
+    PainelRecebidas = new ReceivedBanner(this);
+    layout->addWidget(PainelRecebidas);
+
     auto* grid = new MeasurementGrid(this);
     GridMedicoes = grid;
     grid->setObjectName("GridMedicoes");
@@ -304,6 +308,7 @@ void MeasurementsPage::refresh()
     if (!GridMedicoes->currentIndex().isValid())
         GridMedicoes->setCurrentIndex(m_model->index(0, MeasurementModel::Value));
     showBody(body);
+    PainelRecebidas->refresh(m_dm);
     if (!m_weeksTyped)
         EditIdadeGestacional->setText(body.weeks ? clinical::weeksText(*body.weeks) : QString());
     EditIdadeGestacional->setReadOnly(!editing || !measurements.available());

@@ -10,6 +10,7 @@ class QPushButton;
 class QTableView;
 class TDataModule1;
 class MeasurementModel;
+class ReceivedBanner;
 
 // The page "Medições" of the exam pane, beside the report: the current exam's
 // body data (weight, height and BSA, or a fetus's gestational age) and its
@@ -27,6 +28,7 @@ public:
     QTableView* GridMedicoes;
     QLabel* LabelNotaMedicoes;        // what a mark means; why measurements cannot be kept
     QPushButton* BotaoEvolucao;       // "Evolução...": the chosen measurement across the patient's exams
+    ReceivedBanner* PainelRecebidas;  // the echo machine's reports for this exam, and those that wait
 
     // Reads the current exam and judges every site again.
     void refresh();

@@ -8,6 +8,7 @@
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBLookupComboBox.h"
 #include "data/controls/DBRichEdit.h"
+#include "editing/FormRecebidos.h"
 #include "editing/MeasurementsPage.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Fonts.h"
@@ -250,3 +251,5 @@ void TMainForm::PageControl2Change()
     else if (PageControl2->currentWidget() == TabSheetMedicoes)
         TabSheetMedicoes->setFocus();
 }
+
+void TMainForm::Recebidos1Click() { TFormRecebidos::showWindow(*DataModule1); }

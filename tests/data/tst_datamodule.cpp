@@ -131,12 +131,15 @@ private slots:
         QCOMPARE(warnings, QStringList{warning("eco.DB")});
     }
 
-    // An older store gets the tables of measurements and settings at start-up;
-    // one that another workstation is writing is left for the next start.
+    // An older store gets the tables of measurements and settings, and the
+    // columns added since to the received reports' (when one was applied),
+    // at start-up; one that another workstation is writing is left for the
+    // next start.
     void theMeasurementTablesAreAddedAtStartUp()
     {
         dropTable("medida");
         dropTable("definicao");
+        store->connect("ADMIN")->execute("alter table docrecebido drop column aplicado");
         auto other = store->connect("OTHER");
         other->driver().begin(); // on SQLite, the store's write lock
         other->query("select count(*) from eco");
@@ -149,6 +152,7 @@ private slots:
         build();
         QVERIFY(dm->Measurements->available());
         QVERIFY(store->connect("CHECK")->describe("definicao.DB"));
+        QVERIFY(store->connect("CHECK")->describe("DocRecebido.DB")->column("Aplicado"));
     }
 
     // A store made before the Portuguese order gets it at the first start

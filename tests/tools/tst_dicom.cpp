@@ -1,9 +1,9 @@
 #include "common/AdminTool.h"
+#include "common/DicomService.h"
 #include "common/SrDocuments.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -18,20 +18,6 @@ using srtest::Report;
 
 namespace {
 
-// A port of the loopback interface that no one listens on.
-quint16 freePort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(s, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    close(s);
-    return ntohs(address.sin_port);
-}
-
 // Bytes that are not DICOM, sent straight to a port.
 void sendBytes(quint16 port, const QByteArray& bytes)
 {
@@ -43,15 +29,6 @@ void sendBytes(quint16 port, const QByteArray& bytes)
     if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
         (void)::write(s, bytes.constData(), size_t(bytes.size()));
     close(s);
-}
-
-// One of DCMTK's network tools (echoscu, storescu) run to its end.
-int dcmtk(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(30000);
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
 } // namespace
@@ -191,39 +168,24 @@ private slots:
     // reports stored, other classes refused, bad input survived.
     void theServiceStoresWhatTheMachineSends()
     {
-        const quint16 port = freePort();
-        const QString peer = "127.0.0.1", portText = QString::number(port);
-        QProcess service;
-        service.start(VELUNOR_BINARY_DIR "/tools/admin/velunor-admin",
-                      {"dicom-listen", "Dorvica2", "--port", portText, "--aetitle", "VELUNOR"});
-        QVERIFY(service.waitForStarted());
-        QElapsedTimer waited;
-        waited.start();
-        while (dcmtk("echoscu", {"-aec", "VELUNOR", peer, portText}) != 0) {
-            QVERIFY2(waited.elapsed() < 20000 && service.state() == QProcess::Running,
-                     qPrintable(service.readAllStandardError()));
-            QTest::qWait(100);
-        }
-        auto send = [&](const QString& path) {
-            return dcmtk("storescu", {"-R", "-aet", "ECOGRAFO", "-aec", "VELUNOR", peer, portText, path});
-        };
+        srtest::ListeningService service(VELUNOR_BINARY_DIR "/tools/admin/velunor-admin");
+        QString why;
+        QVERIFY2(service.ready(&why), qPrintable(why));
 
         srtest::writeImageFile(dir->filePath("ct.dcm"));
         const QString other = file([](Report& r) { r.title = {"126000", "DCM", "Imaging Measurement Report"}; },
                                    "outro.dcm");
-        QVERIFY(send(dir->filePath("ct.dcm")) != 0);
-        send(other); // answered with a failure status
-        sendBytes(port, "GET / HTTP/1.0\r\n\r\n");
+        QVERIFY(service.send(dir->filePath("ct.dcm")) != 0);
+        service.send(other); // answered with a failure status
+        sendBytes(service.port(), "GET / HTTP/1.0\r\n\r\n");
         const QString good = file([](Report&) {}, "bom.dcm");
-        QCOMPARE(send(good), 0);
-        QCOMPARE(send(good), 0); // once more: kept once
-        QCOMPARE(dcmtk("echoscu", {"-aec", "VELUNOR", peer, portText}), 0);
-        QCOMPARE(service.state(), QProcess::Running);
-        service.terminate();
-        QVERIFY(service.waitForFinished());
+        QCOMPARE(service.send(good), 0);
+        QCOMPARE(service.send(good), 0); // once more: kept once
+        QCOMPARE(service.echo(), 0);
+        QCOMPARE(service.process().state(), QProcess::Running);
 
-        const QString out = QString::fromUtf8(service.readAllStandardOutput());
-        const QString err = QString::fromUtf8(service.readAllStandardError());
+        QString err;
+        const QString out = service.stop(&err);
         QVERIFY2(out.contains("Ligação de ECOGRAFO (127.0.0.1): recusada, nenhuma das classes SOP propostas é um "
                               "relatório estruturado ou a verificação: CTImageStorage (1.2.840.10008.5.1.4.1.1.2)."),
                  qPrintable(out));

@@ -9,6 +9,7 @@
 #include "course/CourseChart.h"
 #include "data/MeasurementStore.h"
 #include "data/PatientCourse.h"
+#include "data/Received.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/Values.h"
@@ -102,6 +103,8 @@ QString judgement(const clinical::Normal& n, double z, const Site& site)
 
 // An exam's values as the store keeps them, and its body.
 struct StoredExam {
+    measurements::ExamKey key;
+    QDate date;
     clinical::Values values;
     clinical::Body body;
 };
@@ -112,7 +115,7 @@ StoredExam readExam(engine::Database& db, int patient, const QString& examKey)
     const QVariant key = engine::values::fromText(engine::FieldType::DateTime, keyText.constData(), int(keyText.size()));
     if (key.isNull())
         throw engine::EngineError(QString("\"%1\" não é a chave de um exame (AAAA-MM-DD HH:MM:SS.mmm).").arg(examKey));
-    QStringList columns{"Peso", "Altura", "Idade"};
+    QStringList columns{"Peso", "Altura", "Idade", "DataExame"};
     std::vector<const Site*> inColumns;
     for (const Site& s : clinical::sites())
         if (s.examColumn) {
@@ -126,11 +129,11 @@ StoredExam readExam(engine::Database& db, int patient, const QString& examKey)
     if (rows.empty())
         throw engine::EngineError(QString("O paciente %1 não tem o exame %2.").arg(patient).arg(examKey));
     const engine::Row& row = rows.front();
-    StoredExam exam;
+    StoredExam exam{{double(patient), key}, row[3].toDate(), {}, {}};
     if (measurements::available(db))
-        exam.values = measurements::read(db, {double(patient), key});
+        exam.values = measurements::read(db, exam.key);
     for (size_t i = 0; i < inColumns.size(); ++i)
-        if (const QVariant& v = row[3 + int(i)]; !v.isNull())
+        if (const QVariant& v = row[4 + int(i)]; !v.isNull())
             exam.values.insert(inColumns[i]->code, v.toDouble());
     auto number = [](const QVariant& v) { return v.isNull() ? std::nullopt : std::optional(v.toDouble()); };
     exam.body = clinical::examBody(number(row[0]), number(row[1]),
@@ -218,36 +221,60 @@ int zscoreCommand(const QStringList& args, Io io)
     return 0;
 }
 
+// Values judged together, and where they come from: the exam itself, or a
+// report received from the echo machine and not yet applied to it.
+struct Source {
+    const char* origin; // "exame", "ecografo"
+    QString title;
+    std::vector<clinical::Judged> judged;
+};
+
+std::vector<Source> sourcesOf(engine::Database& db, const StoredExam& exam, int patient, const QString& examKey)
+{
+    const clinical::Practice practice = measurements::practice(db);
+    std::vector<Source> sources{{"exame", QString::fromUtf8("Medições do exame %1 do paciente %2:").arg(examKey).arg(patient),
+                                 clinical::judgeExam(exam.values, exam.body, practice)}};
+    if (!received::available(db))
+        return sources;
+    for (const received::Document& d : received::forExam(db, exam.key, exam.date))
+        sources.push_back({"ecografo", QString::fromUtf8("Recebidas do ecógrafo, por aplicar (%1):").arg(d.label()),
+                           clinical::judgeExam(d.siteValues(), exam.body, practice)});
+    return sources;
+}
+
 int measurementsCommand(const QString& alias, int patient, const QString& examKey, bool csv, Io io)
 {
     auto db = engine::Database::connect(alias, "ADMIN");
     const StoredExam exam = readExam(*db, patient, examKey);
-    const std::vector<clinical::Judged> judged =
-        clinical::judgeExam(exam.values, exam.body, measurements::practice(*db));
+    const std::vector<Source> sources = sourcesOf(*db, exam, patient, examKey);
     if (csv) {
         io.out << "codigo;valor;unidade;origem;referencia;z\n";
         if (exam.body.weeks)
             io.out << clinical::kGestationalAge << ";" << QString::number(*exam.body.weeks) << ";semanas;exame;;\n";
-        for (const clinical::Judged& j : judged)
-            if (j.value)
-                io.out << j.site->code << ";" << QString::number(*j.value) << ";" << j.site->unit() << ";exame;"
-                       << (j.normal ? clinical::referenceKey(j.normal->reference) : QString()) << ";"
-                       << (j.z ? QString::number(*j.z, 'f', 2) : QString()) << "\n";
+        for (const Source& source : sources)
+            for (const clinical::Judged& j : source.judged)
+                if (j.value)
+                    io.out << j.site->code << ";" << QString::number(*j.value) << ";" << j.site->unit() << ";"
+                           << source.origin << ";"
+                           << (j.normal ? clinical::referenceKey(j.normal->reference) : QString()) << ";"
+                           << (j.z ? QString::number(*j.z, 'f', 2) : QString()) << "\n";
         return 0;
     }
-    io.out << QString::fromUtf8("Medições do exame %1 do paciente %2:\n").arg(examKey).arg(patient);
-    int count = 0;
-    for (const clinical::Judged& j : judged) {
-        if (!j.value)
-            continue;
-        ++count;
-        io.out << "  " << j.site->label() << " (" << j.site->code << "): " << clinical::withUnit(*j.value, *j.site);
-        if (j.z)
-            io.out << "   " << judgement(*j.normal, *j.z, *j.site);
-        io.out << "\n";
+    for (const Source& source : sources) {
+        io.out << source.title << "\n";
+        int count = 0;
+        for (const clinical::Judged& j : source.judged) {
+            if (!j.value)
+                continue;
+            ++count;
+            io.out << "  " << j.site->label() << " (" << j.site->code << "): " << clinical::withUnit(*j.value, *j.site);
+            if (j.z)
+                io.out << "   " << judgement(*j.normal, *j.z, *j.site);
+            io.out << "\n";
+        }
+        if (count == 0)
+            io.out << QString::fromUtf8("  nenhuma medição.\n");
     }
-    if (count == 0)
-        io.out << QString::fromUtf8("  nenhuma medição.\n");
     return 0;
 }
 

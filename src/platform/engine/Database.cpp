@@ -156,6 +156,13 @@ void Database::replaceIndex(const QString& fileName, const IndexDef& index)
     }
 }
 
+void Database::addColumn(const QString& fileName, const FieldDef& field)
+{
+    m_driver->execute("alter table " + m_driver->ident(sqlTableName(fileName)) + " add " + m_driver->ident(field.name)
+                          + " " + m_driver->columnDeclaration(field, false),
+                      {});
+}
+
 QStringList Driver::indexTerms(const IndexDef& index) const
 {
     QStringList terms;

@@ -43,6 +43,8 @@ public:
     // Makes the index of a stored table again as `index` says, in one
     // transaction: the store keeps the old one when this fails.
     void replaceIndex(const QString& fileName, const IndexDef& index);
+    // Adds a column, empty in every row, to a stored table.
+    void addColumn(const QString& fileName, const FieldDef& field);
 
 private:
     QString createIndexStatement(const QString& table, const IndexDef& index) const;

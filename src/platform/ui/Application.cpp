@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -75,6 +76,18 @@ void Application::showMessage(const QString& text)
     QMessageBox box(QMessageBox::NoIcon, instance() ? instance()->title() : QString(),
                     QString(text).replace('\r', '\n'), QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
+}
+
+bool Application::askYesNo(const QString& question, bool yesByDefault)
+{
+    QMessageBox box(QMessageBox::Question, instance() ? instance()->title() : QString(), question,
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* yes = box.addButton("Sim", QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QString::fromUtf8("Não"), QMessageBox::NoRole);
+    box.setDefaultButton(yesByDefault ? yes : no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 // --- registered creation -----------------------------------------------------

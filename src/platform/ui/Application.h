@@ -41,6 +41,9 @@ public:
     // The plain message box of the program's own messages: modal, centred,
     // captioned with the title, no icon, one OK. Carriage returns break lines.
     static void showMessage(const QString& text);
+    // A question of the program's own: captioned with the title, "Sim" and
+    // "Não"; true for "Sim". `yesByDefault` says which Enter presses.
+    static bool askYesNo(const QString& question, bool yesByDefault);
 
     // Registered creation: keeps `object` until the end, under its
     // objectName, and announces it to the bindings waiting for it.

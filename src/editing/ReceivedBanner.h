@@ -1,0 +1,44 @@
+#pragma once
+
+#include "data/Received.h"
+
+#include <QFrame>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class TDataModule1;
+
+// Above the measurements of the page "Medições": the reports received from
+// the echo machine for the current exam ("Medições recebidas do ecógrafo
+// (N)"), their values on request, and "Aplicar", which puts them into the exam
+// as if typed, under the exam's lock; and, while some reports wait for a
+// patient or an exam, the way to the window that lists them.
+class ReceivedBanner : public QFrame {
+    Q_OBJECT
+public:
+    explicit ReceivedBanner(QWidget* parent = nullptr);
+
+    QLabel* LabelRecebidas;
+    QPushButton* BotaoVerRecebidas; // shows or hides GridRecebidas
+    QPushButton* BotaoAplicar;
+    QPushButton* BotaoPorAtribuir;  // "Por atribuir (N)...": the window of the reports that wait
+    QTableWidget* GridRecebidas;    // site, value, note, document
+
+    // Shows what the data module holds for the current exam.
+    void refresh(TDataModule1* dm);
+
+    // "Aplicar": the exam goes into editing as the exam navigator's Edit puts
+    // it (a locked exam refuses, and nothing is applied); every site the
+    // exam has no value for takes the received one, and a value already
+    // there is replaced only when the doctor says so. The latest study wins
+    // where several reports measure the same site.
+    void BotaoAplicarClick();
+
+private:
+    void showValues(const std::vector<received::Document>& documents);
+
+    TDataModule1* m_dm = nullptr;
+    QTimer* m_poll;
+};
