@@ -65,8 +65,13 @@ void ExamMeasurements::follow()
 {
     const measurements::ExamKey key{m_exams->fieldByName("CodigoPaciente")->value(),
                                     m_exams->fieldByName("CodigoExame")->value()};
-    if (m_loaded && key.patient == m_key.patient && key.exam == m_key.exam)
+    if (m_loaded && key.patient == m_key.patient && key.exam == m_key.exam) {
+        // A new exam is dated after it is keyed, and a date may be corrected:
+        // the reports of the exam's day are read again.
+        if (examDate() != m_receivedDate)
+            loadReceived();
         return;
+    }
     m_key = key;
     m_loaded = true;
     m_read.clear();
@@ -84,6 +89,8 @@ void ExamMeasurements::follow()
     }
 }
 
+QDate ExamMeasurements::examDate() const { return m_exams->fieldByName("DataExame")->value().toDate(); }
+
 bool ExamMeasurements::loadReceived()
 {
     std::vector<received::Document> found;
@@ -92,7 +99,8 @@ bool ExamMeasurements::loadReceived()
         // Reports that cannot be read now are simply not offered.
         try {
             engine::Database& db = databaseNamed(m_databaseName);
-            found = received::forExam(db, m_key, m_exams->fieldByName("DataExame")->value().toDate());
+            m_receivedDate = examDate();
+            found = received::forExam(db, m_key, m_receivedDate);
             waiting = received::countWaiting(db);
         } catch (const engine::EngineError&) {
         }

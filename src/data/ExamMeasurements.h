@@ -51,6 +51,8 @@ public:
     // The values of `sopUids` have been put into the exam being edited: they
     // count as applied when the exam is saved, and not at all if it is not.
     void applyReceived(const QStringList& sopUids);
+    // Whether received reports were applied in the pending edit.
+    bool receivedApplied() const { return !m_applied.isEmpty(); }
 
     // Table::Companion
     bool pending() const override { return m_available && !(m_pending.isEmpty() && m_applied.isEmpty()); }
@@ -72,6 +74,7 @@ private:
     void recomputeShortening();
     // Reads the received reports of m_key; true when they differ from those held.
     bool loadReceived();
+    QDate examDate() const;
 
     Table* m_exams;
     QString m_databaseName;
@@ -84,6 +87,7 @@ private:
     QMap<QString, std::optional<double>> m_pending; // changed since, none for a removed value
     QString m_problem;
     std::vector<received::Document> m_received;     // as read, applied ones included
+    QDate m_receivedDate;                           // the exam's date they were read for
     int m_waiting = 0;
     QStringList m_applied;                          // applied in the pending edit
 };

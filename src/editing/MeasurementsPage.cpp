@@ -163,6 +163,8 @@ public:
 
     void keyboardSearch(const QString&) override {} // typing is for values
 
+    bool typing() const { return state() == EditingState; }
+
 protected:
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override
     {
@@ -303,8 +305,9 @@ void MeasurementsPage::refresh()
     ExamMeasurements& measurements = *m_dm->Measurements;
     const clinical::Body body = measurements.body();
     const bool editing = m_dm->TableEco->editing();
+    // A report received meanwhile refreshes the page: a value being typed stays.
     m_model->show(clinical::judgeExam(measurements.values(), body, measurements.practice()), editing,
-                  measurements.available());
+                  measurements.available(), static_cast<MeasurementGrid*>(GridMedicoes)->typing());
     if (!GridMedicoes->currentIndex().isValid())
         GridMedicoes->setCurrentIndex(m_model->index(0, MeasurementModel::Value));
     showBody(body);

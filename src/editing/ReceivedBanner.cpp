@@ -34,6 +34,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, c
 QTableWidgetItem* item(const QString& text, bool unused = false)
 {
     auto* i = new QTableWidgetItem(text);
+    i->setToolTip(text);
     i->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     if (unused)
         i->setForeground(Qt::darkGray);
@@ -88,10 +89,17 @@ ReceivedBanner::ReceivedBanner(QWidget* parent) : QFrame(parent), m_poll(new QTi
         {QString::fromUtf8("Medição"), "Valor", "Nota", "Documento"});
     GridRecebidas->verticalHeader()->hide();
     GridRecebidas->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    GridRecebidas->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    GridRecebidas->horizontalHeader()->setStretchLastSection(true);
+    // The note takes what the others leave; a long name is cut, and its tip says it all.
+    QHeaderView* columns = GridRecebidas->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::ResizeToContents);
+    columns->setSectionResizeMode(0, QHeaderView::Interactive);
+    columns->setSectionResizeMode(2, QHeaderView::Stretch);
+    columns->setSectionResizeMode(3, QHeaderView::Interactive);
+    GridRecebidas->setColumnWidth(0, 190);
+    GridRecebidas->setColumnWidth(3, 170);
     GridRecebidas->setWordWrap(false);
-    GridRecebidas->setMaximumHeight(150);
+    GridRecebidas->setTextElideMode(Qt::ElideRight);
+    GridRecebidas->setMaximumHeight(130);
     GridRecebidas->hide();
     layout->addWidget(GridRecebidas);
     hide();
@@ -118,14 +126,17 @@ void ReceivedBanner::refresh(TDataModule1* dm)
     const std::vector<received::Document> documents = dm->Measurements->received();
     const int waiting = dm->Measurements->waitingCount();
     const bool forExam = !documents.empty();
-    LabelRecebidas->setText(QString::fromUtf8("Medições recebidas do ecógrafo (%1)").arg(documents.size()));
-    for (QWidget* w : {static_cast<QWidget*>(LabelRecebidas), static_cast<QWidget*>(BotaoVerRecebidas),
-                       static_cast<QWidget*>(BotaoAplicar)})
-        w->setVisible(forExam);
+    const bool applied = dm->Measurements->receivedApplied();
+    LabelRecebidas->setText(forExam ? QString::fromUtf8("Medições recebidas do ecógrafo (%1)").arg(documents.size())
+                                    : QString::fromUtf8("Medições do ecógrafo aplicadas: grave o exame para as "
+                                                        "guardar."));
+    LabelRecebidas->setVisible(forExam || applied);
+    BotaoVerRecebidas->setVisible(forExam);
+    BotaoAplicar->setVisible(forExam);
     GridRecebidas->setVisible(forExam && BotaoVerRecebidas->isChecked());
-    BotaoPorAtribuir->setText(QString::fromUtf8("Por atribuir (%1)...").arg(waiting));
+    BotaoPorAtribuir->setText(QString::fromUtf8("Documentos do ecógrafo por atribuir (%1)...").arg(waiting));
     BotaoPorAtribuir->setVisible(waiting > 0);
-    setVisible(forExam || waiting > 0);
+    setVisible(forExam || applied || waiting > 0);
     showValues(documents);
 }
 

@@ -84,20 +84,25 @@ class TestReceivedMeasurements : public QObject {
     MeasurementsPage* page() const { return MainForm->TabSheetMedicoes; }
     ReceivedBanner* banner() const { return page()->PainelRecebidas; }
 
-    QString cell(const char* code, int column) const
+    int row(const char* code) const
     {
         const auto& rows = page()->judged();
         for (size_t i = 0; i < rows.size(); ++i)
             if (rows[i].site->code == QLatin1String(code))
-                return page()->GridMedicoes->model()->index(int(i), column).data().toString();
+                return int(i);
         qFatal("no row %s", code);
+    }
+
+    QString cell(const char* code, int column) const
+    {
+        return page()->GridMedicoes->model()->index(row(code), column).data().toString();
     }
 
     void press(DBNavigator::Button button) { QTest::mouseClick(MainForm->DBNavigator2->button(button), Qt::LeftButton); }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-    // What the banner says; empty when it says nothing of this exam.
-    QString shown() const { return banner()->LabelRecebidas->isVisible() ? banner()->LabelRecebidas->text() : QString(); }
+    // What the banner says of this exam's reports; empty when it says nothing.
+    QString shown() const { return banner()->BotaoAplicar->isVisible() ? banner()->LabelRecebidas->text() : QString(); }
 
     int applied() const
     {
@@ -169,6 +174,8 @@ private slots:
         const QString z = cell("ved", 5);
         QVERIFY(!z.isEmpty());
         QCOMPARE(shown(), QString());
+        QCOMPARE(banner()->LabelRecebidas->text(),
+                 QString::fromUtf8("Medições do ecógrafo aplicadas: grave o exame para as guardar."));
         QCOMPARE(applied(), 0); // nothing until the exam is saved
 
         press(DBNavigator::Post);
@@ -181,7 +188,7 @@ private slots:
         QVERIFY2(after.contains("\nved;32.7;mm;exame;detroit2008;" + QString(z).remove('+').replace(',', '.') + "\n"),
                  qPrintable(after + z));
         QVERIFY2(after.contains("\nanel_m;19;mm;exame;") && !after.contains("ecografo"), qPrintable(after));
-        QCOMPARE(shown(), QString());
+        QVERIFY(!banner()->isVisible());
     }
 
     void applyingFollowsTheExamsLockAndAsksBeforeReplacing_data()
@@ -245,6 +252,37 @@ private slots:
         }
     }
 
+    // A report of the patient's visit before the exam was made waits for it,
+    // and a value being typed when a report arrives stays as typed.
+    void aNewExamTakesTheReportWaitingForIt()
+    {
+        const int ana = addPatientWithExam("ANA TESTE", 30);
+        import(reportFile("eco.dcm", today));
+        QCOMPARE(shown(), QString());
+        press(DBNavigator::Insert);
+        QCOMPARE(shown(), QString::fromUtf8("Medições recebidas do ecógrafo (1)"));
+        QCOMPARE(answerBoxes([&] { click(banner()->BotaoAplicar); }), QStringList());
+        QCOMPARE(cell("ao", 1), QString("18"));
+
+        QTableView* grid = page()->GridMedicoes;
+        const QModelIndex at = grid->model()->index(row("anel_ao"), 1);
+        grid->setCurrentIndex(at);
+        grid->edit(at);
+        auto* editor = static_cast<QLineEdit*>(grid->indexWidget(at));
+        QTest::keyClicks(editor, "14");
+        import(reportFile("outro.dcm", today, "OUTRO^NOME")); // a report for no one: the banner changes
+        QCOMPARE(editor->text(), QString("14"));
+
+        press(DBNavigator::Post);
+        auto db = store->connect("CHECK");
+        QCOMPARE(db->query("select count(*) from docrecebido where aplicado is not null and codigopaciente = :p and "
+                           "codigoexame = :e",
+                           {double(ana), dm->TableEcoCodigoExame->value()})
+                     .rows[0][0].toInt(),
+                 1);
+        QCOMPARE(cell("anel_ao", 1), QString("14"));
+    }
+
     // A report that found no patient waits in "Documentos do ecógrafo por
     // atribuir" until the doctor gives it to the current exam, or discards it.
     void aReportThatFoundNoOneIsAssignedByHand()
@@ -254,7 +292,7 @@ private slots:
         import(reportFile("b.dcm", today, "TERCEIRO^NOME"));
         QCOMPARE(shown(), QString());
         QVERIFY(banner()->BotaoPorAtribuir->isVisible());
-        QCOMPARE(banner()->BotaoPorAtribuir->text(), QString("Por atribuir (2)..."));
+        QCOMPARE(banner()->BotaoPorAtribuir->text(), QString::fromUtf8("Documentos do ecógrafo por atribuir (2)..."));
 
         MainForm->Recebidos1->trigger();
         TFormRecebidos* window = FormRecebidos;
@@ -276,7 +314,7 @@ private slots:
         answerBoxes([&] { click(window->BotaoAtribuir); }, {QMessageBox::Yes});
         QCOMPARE(window->GridDocumentos->rowCount(), 1);
         QCOMPARE(shown(), QString::fromUtf8("Medições recebidas do ecógrafo (1)"));
-        QCOMPARE(banner()->BotaoPorAtribuir->text(), QString("Por atribuir (1)..."));
+        QCOMPARE(banner()->BotaoPorAtribuir->text(), QString::fromUtf8("Documentos do ecógrafo por atribuir (1)..."));
 
         choose("NOME TERCEIRO");
         answerBoxes([&] { click(window->BotaoDescartar); }, {QMessageBox::No});
