@@ -95,11 +95,11 @@ bool ExamMeasurements::loadReceived()
 {
     std::vector<received::Document> found;
     int waiting = 0;
+    m_receivedDate = examDate();
     if (m_available) {
         // Reports that cannot be read now are simply not offered.
         try {
             engine::Database& db = databaseNamed(m_databaseName);
-            m_receivedDate = examDate();
             found = received::forExam(db, m_key, m_receivedDate);
             waiting = received::countWaiting(db);
         } catch (const engine::EngineError&) {
