@@ -1,6 +1,7 @@
 #include "data/Received.h"
 
 #include "clinical/Sites.h"
+#include "data/Clock.h"
 #include "data/Schema.h"
 #include "platform/engine/Database.h"
 #include "platform/engine/EngineError.h"
@@ -210,6 +211,9 @@ namespace {
 
 const QString kDocumentColumns = "select sopuid, recebido, origem, pacienteid, nome, datanasc, dataestudo, horaestudo, "
                                  "codigopaciente, codigoexame, nota from docrecebido d ";
+// Not applied, and without an exam or with one that is gone.
+const QString kWaiting = "where d.aplicado is null and (d.codigoexame is null or not exists (select 1 from eco "
+                         "where eco.codigopaciente = d.codigopaciente and eco.codigoexame = d.codigoexame))";
 
 std::vector<Document> documents(engine::Database& db, const QString& where, const QVariantList& params)
 {
@@ -283,11 +287,6 @@ std::vector<Document> forExam(engine::Database& db, const measurements::ExamKey&
                      {key.patient, key.exam, orNull(examDate), key.patient, orNull(examDate), key.exam});
 }
 
-namespace {
-const QString kWaiting = "where d.aplicado is null and (d.codigoexame is null or not exists (select 1 from eco "
-                         "where eco.codigopaciente = d.codigopaciente and eco.codigoexame = d.codigoexame))";
-}
-
 std::vector<Document> waiting(engine::Database& db) { return documents(db, kWaiting + " order by d.recebido", {}); }
 
 int countWaiting(engine::Database& db)
@@ -310,7 +309,7 @@ void markApplied(engine::Database& db, const measurements::ExamKey& key, const Q
 
 void assign(engine::Database& db, const QString& sopUid, const measurements::ExamKey& key)
 {
-    const QString note = QString("atribuído à mão em %1").arg(QDate::currentDate().toString(Qt::ISODate));
+    const QString note = QString("atribuído à mão em %1").arg(clock_::today().toString(Qt::ISODate));
     if (db.execute("update docrecebido set codigopaciente = :p, codigoexame = :e, nota = :n where sopuid = :u and "
                    "aplicado is null and exists (select 1 from eco where eco.codigopaciente = :p and "
                    "eco.codigoexame = :e)",

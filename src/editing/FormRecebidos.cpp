@@ -1,5 +1,6 @@
 #include "editing/FormRecebidos.h"
 
+#include "clinical/Numbers.h"
 #include "data/DM.h"
 #include "data/controls/ControlSupport.h"
 #include "platform/ui/Application.h"
@@ -35,9 +36,10 @@ QString whoText(const received::Document& d)
 QString valuesTip(const received::Document& d)
 {
     QStringList lines;
-    for (const received::Value& v : d.values)
-        if (!v.code.isEmpty() && v.value)
-            lines << QString("%1: %2 mm").arg(v.code).arg(*v.value);
+    const clinical::Values values = d.siteValues();
+    for (const clinical::Site& site : clinical::sites())
+        if (values.contains(site.code))
+            lines << site.label() + ": " + clinical::withUnit(values.value(site.code), site);
     return lines.join('\n');
 }
 
@@ -121,9 +123,10 @@ void TFormRecebidos::showWindow(TDataModule1& dm)
 
 bool TFormRecebidos::event(QEvent* event)
 {
-    // Back from the main window, the current patient may be another.
+    // Back from the main window: the current patient may be another, and
+    // reports may have arrived.
     if (event->type() == QEvent::WindowActivate)
-        controls::runReported([this] { showTarget(); });
+        controls::runReported([this] { reload(); });
     return QWidget::event(event);
 }
 
@@ -135,11 +138,8 @@ void TFormRecebidos::reload()
     for (const received::Document& d : m_documents) {
         const int r = GridDocumentos->rowCount();
         GridDocumentos->insertRow(r);
-        int used = 0;
-        for (const received::Value& v : d.values)
-            used += v.code.isEmpty() ? 0 : 1;
         const QStringList cells{d.received.toString("dd/MM/yyyy HH:mm"), whoText(d), dayText(d.studyDate), d.note,
-                                QString::number(used)};
+                                QString::number(d.siteValues().size())};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setToolTip(c == 4 ? valuesTip(d) : cells[c]);

@@ -3,6 +3,7 @@
 #include "data/Received.h"
 
 #include <QFrame>
+#include <QPointer>
 
 class QLabel;
 class QPushButton;
@@ -39,6 +40,6 @@ public:
 private:
     void showValues(const std::vector<received::Document>& documents);
 
-    TDataModule1* m_dm = nullptr;
+    QPointer<TDataModule1> m_dm; // gone before the page when the program closes
     QTimer* m_poll;
 };

@@ -356,6 +356,8 @@ private slots:
         };
         const QList<Entry> ver = {
             {"Pacientes1", "&Pacientes", {}, true, ""},
+            {"Recebidos1", "Documentos do &ecógrafo...", {}, true,
+             "Documentos recebidos do ecógrafo por atribuir a um paciente ou exame"},
             {"N8", "", {}, true, ""},
             {"Frases1", "&Frases", QKeySequence("F5"), true, ""},
             {"Concluses1", "&Conclusões", QKeySequence("F8"), true, ""},
