@@ -10,6 +10,7 @@ namespace {
 // at 2.75", "z =" at 3.58"; the z-scores end at 4.25", right-aligned so that
 // their digits stand in one column whatever their sign; a mark just after.
 constexpr double kValueStop = 264, kZStop = 344, kZEnd = 408, kMarkStop = 416;
+constexpr double kApart = 8; // 6 points
 
 } // namespace
 
@@ -17,6 +18,10 @@ QTextDocumentFragment measurementsFragment(const clinical::ReportBlock& block)
 {
     QTextDocument document;
     QTextCursor cursor(&document);
+    // Set apart from the text around it by half a line above and below.
+    QTextBlockFormat apart;
+    apart.setTopMargin(kApart);
+    cursor.setBlockFormat(apart);
     cursor.insertText(block.heading);
     QTextBlockFormat columns;
     columns.setTabPositions({QTextOption::Tab(kValueStop, QTextOption::LeftTab),
@@ -31,5 +36,8 @@ QTextDocumentFragment measurementsFragment(const clinical::ReportBlock& block)
         cursor.insertBlock(QTextBlockFormat());
         cursor.insertText(note);
     }
+    apart = QTextBlockFormat();
+    apart.setBottomMargin(kApart);
+    cursor.mergeBlockFormat(apart);
     return QTextDocumentFragment(&document);
 }

@@ -259,7 +259,7 @@ void TMainForm::InserirMedicoes1Click(QObject* sender)
     const clinical::ReportBlock block =
         clinical::reportBlock(measurements.values(), measurements.body(), measurements.practice());
     if (block.lines.empty()) {
-        Application::showMessage(QString::fromUtf8("Este exame não tem medições para inserir no relatório."));
+        Application::showMessage(QString::fromUtf8("Não há medições para inserir no relatório."));
         return;
     }
     DBNavigator2->click(DBNavigator::Edit);

@@ -322,7 +322,7 @@ private slots:
         addPatientWithExam("SEM MEDIDAS", 0);
         auto insert = [&] { QTest::mouseClick(page()->BotaoInserirMedicoes, Qt::LeftButton); };
         QCOMPARE(answerBoxes(insert),
-                 QStringList{QString::fromUtf8("Este exame não tem medições para inserir no relatório.")});
+                 QStringList{QString::fromUtf8("Não há medições para inserir no relatório.")});
         QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
 
         addPatientWithExam("ANTIGO", 2);
