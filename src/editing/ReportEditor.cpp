@@ -265,7 +265,7 @@ void TMainForm::InserirMedicoes1Click(QObject* sender)
     DBNavigator2->click(DBNavigator::Edit);
     if (sender == TabSheetMedicoes) {
         QTextCursor caret = Editor->textCursor();
-        caret.clearSelection();
+        caret.setPosition(caret.selectionEnd());
         Editor->setTextCursor(caret);
         PageControl2->setCurrentWidget(TabSheet7);
     }
