@@ -121,6 +121,8 @@ void TMainForm::createMenus()
     separator(PopupMenu1, "N2");
     InserirConcluses1 = entry(PopupMenu1, "InserirConcluses1", QString::fromUtf8("Inserir Conclusão"));
     setTag(InserirConcluses1, 2);
+    separator(PopupMenu1, "N6");
+    InserirMedicoes1 = entry(PopupMenu1, "InserirMedicoes1", QString::fromUtf8("Inserir medições no relatório"));
 
     for (QMenu* menu : {FileMenu, Ver1, Ajuda1, PopupMenu1})
         Application::instance()->watchMenu(menu);

@@ -52,6 +52,7 @@ public:
     QMenu* PopupMenu1;
     QAction* inserirFrases1;
     QAction* InserirConcluses1;
+    QAction* InserirMedicoes1; // "Inserir medições no relatório"
 
     // --- tool bar and status bar ---
     QToolBar* ToolBar1;
@@ -138,6 +139,7 @@ public:
     void ToolButton23Click();
     void DBLookupComboBox2CloseUp();
     void inserirFrases1Click(QObject* sender);
+    void InserirMedicoes1Click(QObject* sender);
 
     // Records still being edited or inserted with changes, text still in a
     // control included (a text its field refuses counts too).

@@ -250,10 +250,17 @@ MeasurementsPage::MeasurementsPage(QWidget* parent) : QWidget(parent), m_model(n
         grid->setColumnWidth(c, widths[c]);
     layout->addWidget(grid, 1);
 
+    auto* noteRow = new QHBoxLayout;
     LabelNotaMedicoes = new QLabel(this);
     LabelNotaMedicoes->setObjectName("LabelNotaMedicoes");
     LabelNotaMedicoes->setWordWrap(true);
-    layout->addWidget(LabelNotaMedicoes);
+    noteRow->addWidget(LabelNotaMedicoes, 1);
+    BotaoInserirMedicoes = new QPushButton(QString::fromUtf8("Inserir medições no relatório"), this);
+    BotaoInserirMedicoes->setObjectName("BotaoInserirMedicoes");
+    BotaoInserirMedicoes->setToolTip(QString::fromUtf8("Escreve as medições e os z-scores no relatório, onde está o cursor"));
+    connect(BotaoInserirMedicoes, &QPushButton::clicked, this, &MeasurementsPage::insertIntoReport);
+    noteRow->addWidget(BotaoInserirMedicoes, 0, Qt::AlignBottom);
+    layout->addLayout(noteRow);
     setFocusProxy(grid);
 
     connect(BotaoEvolucao, &QPushButton::clicked, this, [this] {

@@ -29,6 +29,7 @@ public:
     QLabel* LabelNotaMedicoes;        // what a mark means; why measurements cannot be kept
     QPushButton* BotaoEvolucao;       // "Evolução...": the chosen measurement across the patient's exams
     ReceivedBanner* PainelRecebidas;  // the echo machine's reports for this exam, and those that wait
+    QPushButton* BotaoInserirMedicoes; // "Inserir medições no relatório"
 
     // Reads the current exam and judges every site again.
     void refresh();
@@ -38,6 +39,8 @@ public:
 signals:
     // "Evolução..." was pressed with the grid on `site` (a site code).
     void evolucaoRequested(const QString& site);
+    // "Inserir medições no relatório" was clicked: the main window's command.
+    void insertIntoReport();
 
 protected:
     void showEvent(QShowEvent* event) override;

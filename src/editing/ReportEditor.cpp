@@ -8,6 +8,8 @@
 #include "data/controls/ControlSupport.h"
 #include "data/controls/DBLookupComboBox.h"
 #include "data/controls/DBRichEdit.h"
+#include "editing/MeasurementsBlock.h"
+#include "editing/MeasurementsPage.h"
 #include "insertion/UnitConc.h"
 #include "insertion/frase.h"
 #include "platform/engine/EngineError.h"
@@ -133,6 +135,10 @@ void TMainForm::buildReportPage(QWidget* page)
             [this] { controls::runReported([this] { DBLookupComboBox2CloseUp(); }); });
     for (QAction* a : {Frases1, Concluses1, inserirFrases1, InserirConcluses1})
         connect(a, &QAction::triggered, this, [this, a] { controls::runReported([this, a] { inserirFrases1Click(a); }); });
+    connect(InserirMedicoes1, &QAction::triggered, this,
+            [this] { controls::runReported([this] { InserirMedicoes1Click(InserirMedicoes1); }); });
+    connect(TabSheetMedicoes, &MeasurementsPage::insertIntoReport, this,
+            [this] { controls::runReported([this] { InserirMedicoes1Click(TabSheetMedicoes); }); });
     // The data module comes later at start-up: saving an exam releases the buttons.
     Application::instance()->bindByName(this, "DataModule1", [this](QObject* dm) {
         connect(static_cast<TDataModule1*>(dm), &TDataModule1::examPosted, this, &TMainForm::ResetFormatButtons);
@@ -240,4 +246,28 @@ void TMainForm::inserirFrases1Click(QObject* sender)
         Form1->showWindow();
     else if (tagOf(sender) == 2)
         FormConc->showWindow();
+}
+
+// "Inserir medições no relatório", from the editor's menu or the page
+// "Medições": the exam's measurements as a block at the report's caret. As
+// for the phrases, the exam is first put into editing, and a locked exam ends
+// the command there. From the page the report's selection is out of sight:
+// the block goes after it instead of over it, and the report is shown.
+void TMainForm::InserirMedicoes1Click(QObject* sender)
+{
+    ExamMeasurements& measurements = *DataModule1->Measurements;
+    const clinical::ReportBlock block =
+        clinical::reportBlock(measurements.values(), measurements.body(), measurements.practice());
+    if (block.lines.empty()) {
+        Application::showMessage(QString::fromUtf8("Não há medições para inserir no relatório."));
+        return;
+    }
+    DBNavigator2->click(DBNavigator::Edit);
+    if (sender == TabSheetMedicoes) {
+        QTextCursor caret = Editor->textCursor();
+        caret.setPosition(caret.selectionEnd());
+        Editor->setTextCursor(caret);
+        PageControl2->setCurrentWidget(TabSheet7);
+    }
+    Editor->insertFragment(measurementsFragment(block));
 }

@@ -2,6 +2,7 @@
 
 #include "clinical/Exam.h"
 #include "clinical/Numbers.h"
+#include "clinical/ReportBlock.h"
 
 #include <QTest>
 
@@ -10,6 +11,7 @@ using namespace clinical;
 Q_DECLARE_METATYPE(clinical::Reference)
 Q_DECLARE_METATYPE(clinical::BsaFormula)
 Q_DECLARE_METATYPE(clinical::Body)
+Q_DECLARE_METATYPE(clinical::Practice)
 
 namespace {
 
@@ -252,6 +254,56 @@ private slots:
         QCOMPARE(parseWeeks("36,5"), std::optional(36.5));
         QVERIFY(!parseWeeks("36+7"));
         QCOMPARE(weeksText(36.99), QString("37+0"));
+    }
+
+    // The block the report takes: the body and the references actually used,
+    // then the measured sites in the page's order, a z-score outside its
+    // reference's population marked and explained once.
+    void theReportBlockOfAnExam_data()
+    {
+        QTest::addColumn<Values>("values");
+        QTest::addColumn<Body>("body");
+        QTest::addColumn<Practice>("practice");
+        QTest::addColumn<QStringList>("expected"); // heading, lines' cells joined by |, notes
+        // 16 years, 170 cm, 60 kg: Haycock 1.680 m², DuBois 1.695 m² (by hand).
+        Body teenager = heightWeight(170, 60);
+        teenager.ageMonths = 16 * 12;
+        QTest::newRow("paediatric, BSA by DuBois")
+            << Values{{"anel_ao", 21.0}, {"fenc", 35.0}, {"ao", 30.0}, {"canal", 5.0}} << teenager
+            << Practice{BsaFormula::DuBois, Reference::Phn2017}
+            << QStringList{QString::fromUtf8("Superfície corporal 1,69 m² (DuBois); z-scores: "
+                                             "PHN 2017 com SC 1,68 m² (Haycock), Detroit 2008"),
+                           // (ln 3.0 - (-0.5 + 2.537 b - 1.707 b² + 0.420 b³)) / sqrt(0.012), b = 1.695
+                           "Raiz da aorta (seios de Valsalva)|30 mm|z =|+1,44|*",
+                           QString::fromUtf8("Fracção de encurtamento|35 %"),
+                           "Anel aórtico|21 mm|z =|+1,00", // (2.1 / sqrt(1.680) - 1.48) / 0.14
+                           "Canal arterial (fetal)|5 mm",
+                           QString::fromUtf8("* Fora da população do Detroit 2008: SC 1,69 m² acima de 1,5 m², "
+                                             "onde as equações deixam de descrever crianças.")};
+        QTest::newRow("fetal")
+            << Values{{"ig", 36 + 6 / 7.0}, {"anel_p", 8.8}, {"ved", 15.0}, {"siv", 3.0}} << weeks(36 + 6 / 7.0)
+            << Practice{}
+            << QStringList{QString::fromUtf8("Idade gestacional 36+6 semanas; z-scores: Schneider 2005"),
+                           "Septo interventricular (diástole)|3 mm",
+                           // (ln 1.5 - (-4.292 + 1.298 ln 36.857)) / 0.156
+                           QString::fromUtf8("Ventrículo esquerdo, diástole|15 mm|z =|+0,10"),
+                           "Anel pulmonar (eixo curto)|8,8 mm|z =|+0,91"};
+        QTest::newRow("no weight") << Values{{"anel_ao", 21.0}} << Body{} << Practice{}
+                                   << QStringList{QString::fromUtf8("Superfície corporal: falta o peso ou a altura"),
+                                                  QString::fromUtf8("Anel aórtico|21 mm")};
+    }
+    void theReportBlockOfAnExam()
+    {
+        QFETCH(Values, values);
+        QFETCH(Body, body);
+        QFETCH(Practice, practice);
+        QFETCH(QStringList, expected);
+        const ReportBlock block = reportBlock(values, body, practice);
+        QStringList got{block.heading};
+        for (const QStringList& cells : block.lines)
+            got << cells.join('|');
+        got << block.notes;
+        QCOMPARE(got, expected);
     }
 
     void impossibleValuesAreRefused_data()

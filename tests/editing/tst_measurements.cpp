@@ -7,16 +7,20 @@
 #include "data/Clock.h"
 #include "data/DM.h"
 #include "data/MeasurementStore.h"
+#include "data/controls/DBRichEdit.h"
 #include "editing/MeasurementsPage.h"
 #include "platform/engine/EngineError.h"
 #include "platform/engine/Values.h"
+#include "platform/richtext/Rtf.h"
 #include "platform/ui/Application.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTextBlock>
 
 using engine::values::wallClock;
 
@@ -274,6 +278,66 @@ private slots:
         QVERIFY2(boxes.value(0).contains("O registo foi alterado por outro utilizador"), qPrintable(boxes.value(0)));
         press(DBNavigator::Cancel);
         QCOMPARE(cell("ao", 1), QString("21"));
+    }
+
+    // "Inserir medições no relatório" puts the exam into editing and the block
+    // at the report's caret: from the page after the selection it cannot
+    // show, from the editor's menu as a paste. Its tab stops are saved.
+    void theMeasurementsGoIntoTheReportAtTheCaret()
+    {
+        addPatientWithExam("ANA", 0);
+        press(DBNavigator::Edit);
+        dm->TableEcoEco1->setValue("Antes. Depois.");
+        typeValue("anel_ao", "14,5");
+        press(DBNavigator::Post);
+        DBRichEdit* editor = MainForm->Editor;
+        editor->setTextCursor(editor->document()->find("Antes.")); // selected while browsing
+
+        QTest::mouseClick(page()->BotaoInserirMedicoes, Qt::LeftButton);
+        QCOMPARE(dm->TableEco->state(), DataSetState::Edit);
+        QCOMPARE(MainForm->PageControl2->currentWidget(), MainForm->TabSheet7);
+        const QString heading = QString::fromUtf8("Superfície corporal 0,78 m² (Haycock); z-scores: PHN 2017");
+        const QString line = QString::fromUtf8("Anel aórtico\t14,5 mm\tz =\t+1,13");
+        QCOMPARE(editor->toPlainText(), "Antes.\n" + heading + "\n" + line + "\n Depois.");
+        QCOMPARE(editor->textCursor().block().text(), line);
+        press(DBNavigator::Post);
+
+        const QString rtf = store->connect("CHECK")->query("select eco1 from eco").rows.at(0).at(0).toString();
+        QVERIFY2(rtf.contains("\\tx3960\\tx5160\\tqr\\tx6120\\tx6240"), qPrintable(rtf));
+        QTextDocument stored;
+        richtext::load(&stored, rtf);
+        const QList<QTextOption::Tab> tabs = stored.find(QString::fromUtf8("Anel aórtico")).block().blockFormat().tabPositions();
+        QCOMPARE(tabs.value(2).type, QTextOption::RightTab);
+        QCOMPARE(tabs.value(2).position, 408.0);
+
+        editor->moveCursor(QTextCursor::End);
+        MainForm->InserirMedicoes1->trigger();
+        QCOMPARE(dm->TableEco->state(), DataSetState::Edit);
+        QCOMPARE(editor->toPlainText().count(heading), 2);
+        QVERIFY(editor->toPlainText().endsWith(" Depois.\n" + heading + "\n" + line));
+    }
+
+    void insertingIsRefusedByTheExamLockAndWithoutMeasurements()
+    {
+        addPatientWithExam("SEM MEDIDAS", 0);
+        auto insert = [&] { QTest::mouseClick(page()->BotaoInserirMedicoes, Qt::LeftButton); };
+        QCOMPARE(answerBoxes(insert),
+                 QStringList{QString::fromUtf8("Não há medições para inserir no relatório.")});
+        QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
+
+        addPatientWithExam("ANTIGO", 2);
+        setToday(today.addDays(-2));
+        press(DBNavigator::Edit);
+        typeValue("anel_ao", "14");
+        press(DBNavigator::Post);
+        setToday(today);
+        const std::function<void()> commands[] = {insert, [] { MainForm->InserirMedicoes1->trigger(); }};
+        for (const auto& command : commands) {
+            QCOMPARE(answerBoxes(command), QStringList{QString::fromUtf8("ATENÇÃO: este EXAME não pode ser alterado!")});
+            QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
+            QCOMPARE(MainForm->Editor->toPlainText(), QString());
+            QCOMPARE(MainForm->PageControl2->currentWidget(), page());
+        }
     }
 };
 

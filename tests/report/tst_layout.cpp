@@ -1,8 +1,11 @@
 #include "PdfWords.h"
+#include "clinical/ReportBlock.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
+#include "editing/MeasurementsBlock.h"
 #include "platform/engine/Values.h"
 #include "platform/reporting/Printing.h"
+#include "platform/richtext/Rtf.h"
 #include "report/Rel.h"
 
 #include <QBuffer>
@@ -10,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 
 using engine::values::wallClock;
 
@@ -258,6 +263,38 @@ private slots:
         QVERIFY(words.find("Antes-da-quebra", 1).box.isValid());
         const QRectF broken = words.find("Depois-da-quebra", 2).box;
         QVERIFY2(near(broken.top(), 46.78) && near(broken.left(), bodyLeft), qPrintable(QString::number(broken.top())));
+    }
+
+    // The report editor's measurements block, saved and printed: the values
+    // start at one tab stop, the z-scores end at the next, in one column.
+    void theMeasurementsBlockPrintsInColumns()
+    {
+        clinical::Body body;
+        body.heightCm = 110;
+        body.weightKg = 20;
+        const clinical::ReportBlock block = clinical::reportBlock(
+            {{"vd", 9.0}, {"ao", 20.5}, {"anel_ao", 14.5}, {"anel_m", 16.0}, {"tce", 2.5}}, body, {});
+        QTextDocument document;
+        QTextCursor(&document).insertFragment(measurementsFragment(block));
+        ExamSnapshot exam;
+        exam.name = "ANA MARIA COSTA";
+        exam.body = richtext::save(&document);
+        const QString file = dir.filePath("measurements.pdf");
+        QString error;
+        QVERIFY2(reporting::writePdf(TRelatorio::compose(exam), file, exam.title(), &error), qPrintable(error));
+        const PdfWords words(file);
+        const double bodyLeft = 20.58, valueStop = bodyLeft + 264 * 25.4 / 96, zStop = bodyLeft + 408 * 25.4 / 96;
+        QCOMPARE(block.lines.size(), size_t(5));
+        double lineTop = 0;
+        for (const QStringList& line : block.lines) {
+            QCOMPARE(line.size(), 4);
+            const QRectF value = words.find(line[1].section(' ', 0, 0)).box, z = words.find(line[3]).box;
+            QVERIFY2(std::abs(value.left() - valueStop) <= kTolerance && std::abs(z.right() - zStop) <= kTolerance
+                         && std::abs(z.top() - value.top()) <= kTolerance && value.top() > lineTop,
+                     qPrintable(QString("%1: value at %2, %3; z ends at %4, %5")
+                                    .arg(line[0]).arg(value.left()).arg(value.top()).arg(z.right()).arg(z.top())));
+            lineTop = value.top();
+        }
     }
 
     void theTitleBandEndsInARuleOnePointThick()
