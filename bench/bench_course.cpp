@@ -80,7 +80,7 @@ void fillStore(engine::Database& db)
         for (int e = 0; e < exams; ++e) {
             const QDate date = QDate(2010, 3, 1).addDays(patient + e * 90);
             const QDateTime key = engine::values::wallClock(date, QTime(9, 0));
-            const double cm = 55 + e * 2.2, grams = 4500 + e * 500; // Peso holds at most 32 767 g
+            const double cm = 55 + e * 2.2, grams = 4500 + e * 800;
             db.execute("insert into eco (CodigoPaciente, CodigoExame, DataExame, Peso, Altura, "
                        "Ao, Ved, Ves, Siv, Pp, Ae, Vd) values (:p, :k, :d, :w, :h, :ao, :ved, :ves, :siv, :pp, :ae, :vd)",
                        {patient, key, date, grams, cm, 12 + e * 0.3, 22 + e * 0.5, 14 + e * 0.3, 4 + e * 0.05,

@@ -145,13 +145,17 @@ void TDataModule1::upgradeStore()
     engine::Database& database = databaseNamed(kDatabaseName);
     std::vector<schema::Change> missing;
     bool addTechnician = false;
+    bool widenWeight = false;
     bool reindexPatients = false;
     try {
         const std::optional<engine::TableInfo> eco = database.describe("eco.DB");
         addTechnician = eco && !eco->column("tecnico");
+        // SQLite's small-integer column already holds any weight.
+        const engine::StoredColumn* peso = eco ? eco->column("Peso") : nullptr;
+        widenWeight = peso && peso->type == engine::FieldType::SmallInt && database.driver().kind() != "sqlite";
         missing = schema::missingChanges(database);
         reindexPatients = patientIndexIsOld(database);
-        if (!addTechnician && missing.empty() && !reindexPatients)
+        if (!addTechnician && !widenWeight && missing.empty() && !reindexPatients)
             return;
         database.driver().setLockWait(kUpgradeLockWait);
     } catch (const engine::EngineError&) {
@@ -159,6 +163,8 @@ void TDataModule1::upgradeStore()
     }
     if (addTechnician)
         RunSqlQuietly("alter table eco add tecnico integer");
+    if (widenWeight)
+        RunSqlQuietly("alter table eco alter column Peso type integer");
     for (const schema::Change& change : missing) {
         try {
             schema::make(database, change);

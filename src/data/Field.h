@@ -55,6 +55,9 @@ public:
     void setText(const QString& text);
     // Whether a typed character can belong to the field's text at all.
     bool isValidChar(QChar c) const;
+    // Values are checked against `type`'s range: the stored column is
+    // narrower than the field until the store is upgraded.
+    void narrowTo(engine::FieldType type) { m_def.type = type; }
 
 private:
     QVariant parse(const QString& text) const;

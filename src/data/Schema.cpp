@@ -52,7 +52,7 @@ TableSpec tableEco()
         field("CodigoExame", FieldType::DateTime, 0, "", true),
         text("Medico", 60),
         field("Idade", FieldType::SmallInt),
-        field("Peso", FieldType::SmallInt),
+        field("Peso", FieldType::Integer), // grams: an adolescent weighs more than a small integer holds
         field("Altura", FieldType::SmallInt),
         field("DataExame", FieldType::Date),
         field("Vd", F, 0, "Ventrículo Direito"),

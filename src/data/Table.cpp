@@ -23,8 +23,11 @@ QString Table::storeIdentity() const
 
 engine::StoredTable& Table::table()
 {
-    if (!m_table)
+    if (!m_table) {
         m_table = std::make_unique<engine::StoredTable>(databaseNamed(m_databaseName), m_spec);
+        for (const QString& name : m_table->smallColumns())
+            fieldByName(name)->narrowTo(engine::FieldType::SmallInt);
+    }
     return *m_table;
 }
 

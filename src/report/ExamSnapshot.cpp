@@ -40,7 +40,7 @@ ExamSnapshot ExamSnapshot::fromValues(const Values& v, engine::Database& db)
     s.name = formatFieldValue(FieldType::String, v.nome);
     s.birthDate = formatFieldValue(FieldType::DateTime, engine::values::coerce(FieldType::DateTime, v.dnasc));
     s.age = formatFieldValue(FieldType::SmallInt, engine::values::coerce(FieldType::SmallInt, v.idade));
-    s.weight = formatFieldValue(FieldType::SmallInt, engine::values::coerce(FieldType::SmallInt, v.peso),
+    s.weight = formatFieldValue(FieldType::Integer, engine::values::coerce(FieldType::Integer, v.peso),
                                 schema::measureFormat);
     s.height = formatFieldValue(FieldType::SmallInt, engine::values::coerce(FieldType::SmallInt, v.altura),
                                 schema::measureFormat);

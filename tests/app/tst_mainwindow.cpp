@@ -8,6 +8,7 @@
 #include "data/controls/DBEdit.h"
 #include "data/controls/DBLookupComboBox.h"
 #include "data/controls/DBNavigator.h"
+#include "editing/MeasurementsPage.h"
 #include "platform/engine/Values.h"
 #include "platform/ui/Application.h"
 #include "search/Pesqt2.h"
@@ -582,24 +583,29 @@ private slots:
 
         click(MainForm->DBNavigator2, Button::Edit);
         QCOMPARE(DataModule1->TableEco->state(), DataSetState::Edit);
-        retype(peso, "32768");
+        retype(peso, "2147483648");
         const QList<SeenBox> boxes = answering([&] { QTest::keyClick(peso, Qt::Key_Tab); });
-        QCOMPARE(texts(boxes),
-                 QStringList{"32768 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767."});
+        QCOMPARE(texts(boxes), QStringList{"2147483648 is not a valid value for field 'Peso'. "
+                                           "The allowed range is -2147483648 to 2147483647."});
         QCOMPARE(boxes[0].title, QString("Velunor"));
         QApplication::processEvents();
         QCOMPARE(QApplication::focusWidget(), peso);
-        QCOMPARE(peso->selectedText(), QString("32768"));
+        QCOMPARE(peso->selectedText(), QString("2147483648"));
         QCOMPARE(DataModule1->TableEcoPeso->value().toInt(), 5200);
 
-        // The largest weight the field holds goes through and is stored.
-        QTest::keyClicks(peso, "32767");
+        // An adolescent's weight goes through, is stored, and the
+        // measurements page computes the body surface area with it.
+        QTest::keyClicks(peso, "45000");
         QCOMPARE(texts(answering([&] { QTest::keyClick(peso, Qt::Key_Tab); })), QStringList());
         QCOMPARE(QApplication::focusWidget(), MainForm->DBEdit6);
+        retype(MainForm->DBEdit6, "152");
         click(MainForm->DBNavigator2, Button::Post);
         QCOMPARE(DataModule1->TableEco->state(), DataSetState::Browse);
-        QCOMPARE(storedExams(ana).front().at(3).toInt(), 32767);
-        QCOMPARE(peso->text(), grouped("32", "767"));
+        QCOMPARE(storedExams(ana).front().at(3).toInt(), 45000);
+        QCOMPARE(peso->text(), grouped("45", "000"));
+        MainForm->PageControl2->setCurrentWidget(MainForm->TabSheetMedicoes);
+        QCOMPARE(MainForm->TabSheetMedicoes->LabelCorpo->text(),
+                 QString::fromUtf8("Peso: 45 kg    Altura: 152 cm    SC: 1,38 m² (Haycock)"));
     }
 
     // --- lookups --------------------------------------------------------------
@@ -776,13 +782,13 @@ private slots:
         // An Insert refused by the exam's pending text leaves the focus where it was.
         click(MainForm->DBNavigator1, Button::First);
         click(MainForm->DBNavigator2, Button::Edit);
-        retype(MainForm->DBEdit5, "40000");
+        retype(MainForm->DBEdit6, "40000");
         const QStringList shown = texts(answering([&] { click(MainForm->DBNavigator1, Button::Insert); }));
-        QCOMPARE(shown, QStringList{"40000 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767."});
-        QCOMPARE(MainForm->focusWidget(), MainForm->DBEdit5);
+        QCOMPARE(shown, QStringList{"40000 is not a valid value for field 'Altura'. The allowed range is -32768 to 32767."});
+        QCOMPARE(MainForm->focusWidget(), MainForm->DBEdit6);
         QCOMPARE(DataModule1->TablePac->state(), DataSetState::Browse);
         QCOMPARE(DataModule1->TableEco->state(), DataSetState::Edit);
-        QTest::keyClick(MainForm->DBEdit5, Qt::Key_Escape);
+        QTest::keyClick(MainForm->DBEdit6, Qt::Key_Escape);
         click(MainForm->DBNavigator2, Button::Cancel);
     }
 
@@ -1024,10 +1030,10 @@ private slots:
 
     void textTheFieldRefusesIsStillAskedAbout()
     {
-        // A weight out of range typed, the focus still in its control.
+        // A height out of range typed, the focus still in its control.
         click(MainForm->DBNavigator2, Button::Edit);
-        retype(MainForm->DBEdit5, "40000");
-        const QString refused = "40000 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767.";
+        retype(MainForm->DBEdit6, "40000");
+        const QString refused = "40000 is not a valid value for field 'Altura'. The allowed range is -32768 to 32767.";
 
         // Saving fails on the text: its error, and the window stays.
         QList<SeenBox> boxes;
@@ -1038,7 +1044,7 @@ private slots:
         // Discarding closes, and nothing reaches the store.
         QVERIFY(closeMainWindow(&boxes, {pressButton(QString::fromUtf8("Não"))}));
         QCOMPARE(texts(boxes), QStringList{kCloseQuestion});
-        QCOMPARE(storedExams(ana).front().at(3).toInt(), 5200);
+        QCOMPARE(storedExams(ana).front().at(4).toInt(), 61);
     }
 
     void aStoreThatRefusesTheSaveKeepsTheWindowOpen()

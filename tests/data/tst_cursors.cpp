@@ -467,17 +467,18 @@ private slots:
         eco->insert();
         Field* peso = eco->fieldByName("Peso");
         peso->setDisplayFormat("###,###");
-        peso->setText("32767");
-        QCOMPARE(peso->value().toInt(), 32767);
-        QCOMPARE(peso->displayText(), QString("32\u00a0767"));
-        QCOMPARE(peso->text(), QString("32767"));
+        peso->setText("45000");
+        QCOMPARE(peso->value().toInt(), 45000);
+        QCOMPARE(peso->displayText(), QString("45\u00a0000"));
+        QCOMPARE(peso->text(), QString("45000"));
         peso->setText(QString("1\u00a0234")); // grouped as shown
         QCOMPARE(peso->value().toInt(), 1234);
-        QCOMPARE(failure([&] { peso->setText("32768"); }),
-                 QString("32768 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767"));
+        QCOMPARE(failure([&] { peso->setText("2147483648"); }),
+                 QString("2147483648 is not a valid value for field 'Peso'. The allowed range is -2147483648 to "
+                         "2147483647"));
         QCOMPARE(peso->value().toInt(), 1234);
-        QCOMPARE(failure([&] { peso->setValue(-40000); }),
-                 QString("-40000 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767"));
+        QCOMPARE(failure([&] { eco->fieldByName("Altura")->setValue(-40000); }),
+                 QString("-40000 is not a valid value for field 'Altura'. The allowed range is -32768 to 32767"));
         QCOMPARE(failure([&] { peso->setText("12a"); }), QString("'12a' is not a valid integer value for field 'Peso'"));
         peso->setValue(0);
         QCOMPARE(peso->displayText(), QString()); // every digit of "###,###" is optional

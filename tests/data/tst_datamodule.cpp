@@ -195,6 +195,53 @@ private slots:
         QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()).trimmed(), QString("ok"));
     }
 
+    // A store made when the weight was a small integer. A server store gets
+    // the wide column at the first start that finds the exams free, and
+    // works meanwhile within the small range; SQLite's column holds any
+    // weight as it is. Either way the store stays checkable.
+    void anOlderStoreTakesAnAdolescentsWeight()
+    {
+        dropTable("eco");
+        auto def = schema::storedTables()[1];
+        for (engine::FieldDef& column : def.columns)
+            if (column.name == "Peso")
+                column.type = engine::FieldType::SmallInt;
+        store->connect("ADMIN")->createTable(def);
+        QVERIFY(engine::StoredTable::problems(*store->connect("CHECK"), schema::tableEco()).isEmpty());
+
+        auto other = store->connect("OTHER");
+        other->driver().begin(); // another workstation is using the exams
+        other->query("select count(*) from eco");
+        build();
+        other->driver().rollback();
+        QCOMPARE(warnings, QStringList());
+        setToday(QDate(2026, 12, 9));
+        addPatient("ANA", QVariant());
+        dm->TableEco->insert();
+        auto weigh = [&](int grams) {
+            try {
+                dm->TableEcoPeso->setValue(grams);
+                return QString();
+            } catch (const engine::EngineError& e) {
+                return e.text();
+            }
+        };
+        QCOMPARE(weigh(45000), QString(TestStore::isPostgres() ? "45000 is not a valid value for field 'Peso'. "
+                                                                 "The allowed range is -32768 to 32767"
+                                                               : ""));
+        QCOMPARE(weigh(32000), QString());
+        dm->TableEco->post();
+        dm.reset();
+
+        build();
+        dm->TableEco->edit();
+        QCOMPARE(weigh(45000), QString());
+        dm->TableEco->post();
+        auto db = store->connect("CHECK");
+        QCOMPARE(db->query("select peso from eco").rows.at(0).at(0).toInt(), 45000);
+        QVERIFY(engine::StoredTable::problems(*db, schema::tableEco()).isEmpty());
+    }
+
     void aStoreThatCanOnlyBeReadSaysSoAndRefusesToSave()
     {
         if (TestStore::isPostgres())

@@ -126,7 +126,7 @@ private slots:
         unusual = standard.addSecs(120);
         signatureAlone = standard.addSecs(180);
         threePages = standard.addSecs(240);
-        insertExam(standard, {13, 12500, 75}, helena, QString::number(type),
+        insertExam(standard, {13, 45000, 75}, helena, QString::number(type),
                    QString::fromUtf8("Exame normal.\r\nSem alterações."));
         insertExam(sparse, {0, QVariant(), QVariant()}, QVariant(), "999", "Curto.");
         insertExam(unusual, {QVariant(), 950, 0}, jorge, QString::number(longType), "Curto.");
@@ -155,7 +155,7 @@ private slots:
             {"Nome:", 20.58, row1},          {"ANA", 32.23, row1},
             {"Data", 20.58, row2},           {"20/01/2025", 40.43, row2},
             {"Idade:", 20.58, row3},         {"13", 32.23, row3},
-            {"12", 172.98, row1},            {"75", 172.98, row2},
+            {"45", 172.98, row1},            {"75", 172.98, row2},
             {"10/03/2026", 172.98, row3},    {"Exame", 20.58, kDetailTop + 19.05},
             {"______________________________", 113.45, kChildTop + 3.97},
             {"o", 135.41, kChildTop + 8.20},
@@ -180,7 +180,7 @@ private slots:
         QCOMPARE(words.textAt(1, kChildTop + 12.17), QString("Dra. Helena Sousa"));
 
         QCOMPARE(words.textAt(1, row1, 30, 100), QString("ANA MARIA COSTA"));
-        QCOMPARE(words.textAt(1, row1, 170), QString("12 500 gr.")); // a reader splits at the no-break space
+        QCOMPARE(words.textAt(1, row1, 170), QString("45 000 gr.")); // a reader splits at the no-break space
         QCOMPARE(words.textAt(1, row2, 170), QString("75 cm"));
         QCOMPARE(words.textAt(1, row3, 30, 100), QString("13 meses"));
         QCOMPARE(words.textAt(1, kChildTop + 8.20), QString::fromUtf8("o médico"));

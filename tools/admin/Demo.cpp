@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <random>
 
 using engine::Database;
@@ -273,11 +274,16 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
             });
 
             const int count = small ? pick(2 * examsPerPatient + 1) : examsPerPatient;
-            QDate date = today.addDays(-pick(900) - 30 * count);
+            // A followed child comes back months apart, so that its course
+            // spans years and it grows between visits; a pregnancy is
+            // followed weeks apart.
+            const int gap = small && !unborn ? 365 : 30;
+            QDate date = today.addDays(-pick(900) - gap * count);
             if (!unborn && date < birth.date())
                 date = birth.date(); // no exam before the child was born
             for (int e = 0; e < count; ++e) {
-                date = e + 1 == count && small && chance(30) ? today : date.addDays(1 + pick(30));
+                const int room = int(std::max<qint64>(1, date.daysTo(today) / (count - e)));
+                date = e + 1 == count && small && chance(30) ? today : date.addDays(1 + pick(std::min(gap, room)));
                 if (date > today)
                     date = today;
                 const QDateTime stamp = engine::values::wallClock(date, QTime(8 + pick(11), pick(60), pick(60), pick(1000)).addMSecs(e));
@@ -291,7 +297,7 @@ void fillDemo(Database& db, int patients, int examsPerPatient, Io io)
                     stamp,
                     chance(40) ? QVariant(QString::fromUtf8(kRequesters[pick(std::size(kRequesters))])) : QVariant(),
                     months < 0 ? QVariant() : QVariant(months),
-                    unborn ? QVariant() : QVariant(qMin(32000, 3200 + months * 220 + pick(400))),
+                    unborn ? QVariant() : QVariant(3200 + months * 220 + pick(400)),
                     unborn ? QVariant() : QVariant(qMin(150, 50 + months * 3 / 4 + pick(4))),
                     date,
                     QString::number(type + 1),

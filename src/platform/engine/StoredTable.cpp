@@ -8,8 +8,17 @@ namespace {
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
+// A small-integer column from an older store still opens as an integer
+// field: every value it holds fits.
+bool widened(const FieldDef& field, const StoredColumn& column)
+{
+    return field.type == FieldType::Integer && column.type == FieldType::SmallInt;
+}
+
 bool typeMatches(const FieldDef& field, const StoredColumn& column)
 {
+    if (widened(field, column))
+        return true;
     if (!column.type || *column.type != field.type)
         return false;
     return field.type != FieldType::String || column.size >= field.size;
@@ -85,6 +94,10 @@ StoredTable::StoredTable(Database& database, TableSpec spec)
     for (const FieldDef& field : m_spec.fields) {
         select << driver.ident(field.name);
         m_types.push_back(field.type);
+        // SQLite keeps any integer whatever the declared type; a server
+        // refuses what the narrower column cannot hold.
+        if (driver.kind() != "sqlite" && widened(field, *info.column(field.name)))
+            m_smallColumns << field.name;
     }
     m_selectList = select.join(", ");
 

@@ -25,6 +25,9 @@ public:
     const QString& rangeField() const { return m_rangeField; }
     // The columns the records are ordered by.
     const QStringList& orderColumns() const { return m_orderColumns; }
+    // Integer fields whose stored column still holds only small integers
+    // (a store made before they were widened, not yet upgraded).
+    const QStringList& smallColumns() const { return m_smallColumns; }
 
     // Every record in order; with `range`, only those whose range field equals
     // it (none when it is null).
@@ -61,6 +64,7 @@ private:
     QString m_selectList;
     QString m_orderBy;
     QStringList m_orderColumns;
+    QStringList m_smallColumns;
     QString m_rangeField;
 };
 

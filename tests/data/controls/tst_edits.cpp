@@ -153,18 +153,19 @@ private slots:
         data->eco->edit();
         focus(peso);
         peso->selectAll();
-        QTest::keyClicks(peso, "32768");
+        QTest::keyClicks(peso, "2147483648");
         QCOMPARE(answerBox([&] { elsewhere->setFocus(); }),
-                 QString("32768 is not a valid value for field 'Peso'. The allowed range is -32768 to 32767."));
+                 QString("2147483648 is not a valid value for field 'Peso'. The allowed range is -2147483648 to "
+                         "2147483647."));
         QApplication::processEvents(); // the window is active again once the box has gone
         QCOMPARE(QApplication::focusWidget(), peso);
-        QCOMPARE(peso->selectedText(), QString("32768"));
+        QCOMPARE(peso->selectedText(), QString("2147483648"));
         QCOMPARE(value(*data->eco, "Peso").toInt(), 1234);
 
         // Saving writes the text first, and a refusal stops the saving.
         QVERIFY_THROWS_EXCEPTION(engine::EngineError, data->eco->post());
         QCOMPARE(data->eco->state(), DataSetState::Edit);
-        QCOMPARE(peso->text(), QString("32768"));
+        QCOMPARE(peso->text(), QString("2147483648"));
 
         // Escape puts the field's value back, and the focus can leave.
         QTest::keyClick(peso, Qt::Key_Escape);
