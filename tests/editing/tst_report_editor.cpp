@@ -186,6 +186,31 @@ private slots:
         QCOMPARE(bold, QStringList{"CIV"});
     }
 
+    // Dots fill the gap a tab leaves before a right stop that asks for them;
+    // a stop without a leader leaves its gap blank.
+    void theEditorDrawsTabLeaders()
+    {
+        addPatientWithExam("ANA", 0, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\tqr\\tldot\\tx5760 Aorta\\tab 20\\par"
+                                     "\\pard\\tqr\\tx5760 Aorta\\tab 20\\par}");
+        DBRichEdit* editor = MainForm->Editor;
+        const QImage shown = editor->viewport()->grab().toImage();
+        auto inkInGap = [&](const QTextBlock& block) {
+            QTextCursor at(block);
+            at.setPosition(block.position() + 5);
+            const QRect before = editor->cursorRect(at);
+            at.setPosition(block.position() + 6);
+            const QRect after = editor->cursorRect(at);
+            int ink = 0;
+            for (int y = before.top(); y <= before.bottom(); ++y)
+                for (int x = before.right() + 2; x < after.left() - 2; ++x)
+                    ink += qGray(shown.pixel(x, y)) < 128;
+            return ink;
+        };
+        const QTextBlock dotted = editor->document()->firstBlock();
+        QVERIFY2(inkInGap(dotted) > 20, qPrintable(QString::number(inkInGap(dotted))));
+        QCOMPARE(inkInGap(dotted.next()), 0);
+    }
+
     void savingReleasesTheButtonsButTheHeldFormatKeepsItsStyle()
     {
         addPatientWithExam("ANA", 0, QVariant());

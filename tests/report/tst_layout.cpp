@@ -208,6 +208,7 @@ private slots:
         exam.body = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Arial;}}\n"
                     "\\pard\\li720 Recuado\\par\n"
                     "\\pard\\tx2880 Peso:\\tab Alvo\\par\n"
+                    "\\pard\\li720\\tqr\\tldot\\tx5760 Aorta\\tab 20\\par\n"
                     "\\pard\\sa240 Espaçado\\par\\pard Seguinte\\par\n"
                     "\\pard\\fs20 Superficie 4 cm{\\super 2} fim\\par\n"
                     "\\pard Antes{\\pict\\pngblip\\picw40\\pich20\\picwgoal1440\\pichgoal720 "
@@ -225,6 +226,14 @@ private slots:
         QVERIFY2(near(indented.left(), bodyLeft + 12.7), qPrintable(QString::number(indented.left())));
         const QRectF tabbed = words.find("Alvo").box;
         QVERIFY2(near(tabbed.left(), bodyLeft + 50.8), qPrintable(QString::number(tabbed.left())));
+        // A dotted leader fills the gap up to the right stop, where "20" ends.
+        const QRectF aorta = words.find("Aorta").box, twenty = words.find("20").box;
+        const QString dots = words.textAt(1, aorta.top(), aorta.right(), twenty.left());
+        const QRectF leader = words.boxAt(1, aorta.top(), aorta.right(), twenty.left());
+        QVERIFY2(near(twenty.right(), bodyLeft + 101.6) && dots.count('.') == dots.size() && dots.size() > 40
+                     && leader.left() - aorta.right() < 2.5 && twenty.left() - leader.right() < 2.5,
+                 qPrintable(QString("%1 from %2 to %3; 20 at %4-%5")
+                                .arg(dots).arg(leader.left()).arg(leader.right()).arg(twenty.left()).arg(twenty.right())));
         // 240 twips below a paragraph: 4.23 mm more than from line to line.
         const double lineToLine = tabbed.top() - indented.top();
         const double spaced = words.find("Seguinte").box.top() - words.find(QString::fromUtf8("Espaçado")).box.top();

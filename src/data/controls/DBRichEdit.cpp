@@ -2,6 +2,7 @@
 
 #include "data/controls/ControlSupport.h"
 #include "platform/richtext/Formats.h"
+#include "platform/richtext/Leaders.h"
 #include "platform/richtext/Pictures.h"
 #include "platform/richtext/Rtf.h"
 #include "platform/ui/Application.h"
@@ -9,7 +10,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QAbstractTextDocumentLayout>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -214,4 +219,50 @@ void DBRichEdit::dropEvent(QDropEvent* event)
         return;
     }
     QTextEdit::dropEvent(event);
+}
+
+void DBRichEdit::paintEvent(QPaintEvent* event)
+{
+    QTextEdit::paintEvent(event);
+    QPainter painter(viewport());
+    drawLeaders(painter, event->rect());
+}
+
+// The text control draws no tab leaders: they are drawn over it, for the
+// blocks in view, where the printed report puts them.
+void DBRichEdit::drawLeaders(QPainter& painter, const QRect& area)
+{
+    QAbstractTextDocumentLayout* layout = document()->documentLayout();
+    const QPointF scroll(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    const double dpiScale = viewport()->logicalDpiY() / 96.0;
+    for (QTextBlock block = cursorForPosition(area.topLeft()).block(); block.isValid(); block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block).translated(-scroll);
+        if (box.top() > area.bottom())
+            break;
+        if (!block.blockFormat().hasProperty(richtext::TabLeaders) || !block.layout())
+            continue;
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const QTextLine line = block.layout()->lineAt(i);
+            for (const richtext::Leader& leader : richtext::leadersOf(block, line, dpiScale)) {
+                QTextCursor cursor(block); // the tab's own format is the one before the caret after it
+                cursor.setPosition(block.position() + leader.position + 1);
+                const QTextCharFormat format = cursor.charFormat();
+                const QFontMetricsF metrics(format.font(), viewport());
+                const double baseline = box.top() + line.y() + line.ascent();
+                const double from = box.left() + leader.from, to = box.left() + leader.to;
+                painter.setPen(QPen(palette().text().color(), metrics.lineWidth() * (leader.kind == u't' ? 2 : 1)));
+                if (leader.kind == u'u' || leader.kind == u't') {
+                    const double y = baseline + metrics.underlinePos();
+                    painter.drawLine(QPointF(from, y), QPointF(to, y));
+                    continue;
+                }
+                const QString marks = richtext::leaderText(leader.kind, leader.to - leader.from, metrics);
+                if (marks.isEmpty())
+                    continue;
+                painter.setFont(format.font());
+                const double x = to - metrics.horizontalAdvance(marks) - metrics.horizontalAdvance(marks[0]);
+                painter.drawText(QPointF(x, baseline), marks);
+            }
+        }
+    }
 }

@@ -58,8 +58,10 @@ protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     void dropEvent(QDropEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void drawLeaders(QPainter& painter, const QRect& area);
     void loadDocument(bool force = false);
     void updateEditability();
     void writeDocument();

@@ -1,6 +1,7 @@
 #include "platform/reporting/RichText.h"
 
 #include "platform/richtext/Formats.h"
+#include "platform/richtext/Leaders.h"
 #include "platform/richtext/Pictures.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -226,6 +227,42 @@ private:
                                                       text.mid(runStart, runEnd - runStart)));
             }
         }
+        for (const richtext::Leader& leader : richtext::leadersOf(block, line, kLayoutDpi / 96))
+            placeLeader(block, leader, origin.x(), baseline, out);
+    }
+
+    // A leader in the tab's own face: its marks end a mark short of the
+    // text it leads to; the lines run under the whole gap.
+    void placeLeader(const QTextBlock& block, const richtext::Leader& leader, double left, double baseline,
+                     RichLine& out)
+    {
+        const QTextCharFormat format = charFormatAt(block, leader.position);
+        const QFont qfont = runFace(format, m_doc->defaultFont()).first;
+        const QFontMetricsF metrics(qfont, layoutDevice());
+        const QColor colour =
+            format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : QColor(Qt::black);
+        const double from = (left + leader.from) / kUnitsPerMm, to = (left + leader.to) / kUnitsPerMm;
+        if (leader.kind == u'u' || leader.kind == u't') {
+            const double y = baseline + metrics.underlinePos() / kUnitsPerMm;
+            const double width = metrics.lineWidth() / kUnitsPerMm * (leader.kind == u't' ? 2 : 1);
+            out.items.push_back(PageItem::rule(QLineF(from, y, to, y), width, colour));
+            return;
+        }
+        const QString marks = richtext::leaderText(leader.kind, leader.to - leader.from, metrics);
+        if (marks.isEmpty())
+            return;
+        const double x = to - (metrics.horizontalAdvance(marks) + metrics.horizontalAdvance(marks[0])) / kUnitsPerMm;
+        out.items.push_back(PageItem::textRun(QPointF(x, baseline), m_faces.of(qfont), colour, marks));
+    }
+
+    static QTextCharFormat charFormatAt(const QTextBlock& block, int position)
+    {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (position < fragment.position() - block.position() + fragment.length())
+                return fragment.charFormat();
+        }
+        return block.charFormat();
     }
 
     struct CellBox {
