@@ -186,6 +186,27 @@ private slots:
         QCOMPARE(bold, QStringList{"CIV"});
     }
 
+    // A paragraph split by Enter, or by the measurements block inserted in
+    // its middle, writes the groups kept for it once.
+    void splittingAParagraphKeepsItsUnknownGroupOnce()
+    {
+        const QString group = "{\\*\\velunorteste um}";
+        for (const bool byEnter : {true, false}) {
+            addPatientWithExam(byEnter ? "ANA" : "RUI", 0, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard " + group + "Antes depois\\par}");
+            MainForm->DBNavigator2->click(DBNavigator::Edit);
+            QTextCursor middle(MainForm->Editor->document());
+            middle.setPosition(6);
+            MainForm->Editor->setTextCursor(middle);
+            if (byEnter)
+                QTest::keyClick(MainForm->Editor, Qt::Key_Return);
+            else
+                MainForm->Editor->insertFragment(QTextDocumentFragment::fromPlainText("Medidas"));
+            MainForm->DBNavigator2->click(DBNavigator::Post);
+            const QString stored = storedReport();
+            QVERIFY2(stored.count(group) == 1 && stored.contains("depois"), qPrintable(stored));
+        }
+    }
+
     // Dots fill the gap a tab leaves before a right stop that asks for them;
     // a stop without a leader leaves its gap blank.
     void theEditorDrawsTabLeaders()

@@ -153,9 +153,11 @@ bool DBRichEdit::insertFragment(const QTextDocumentFragment& fragment)
     const QTextBlockFormat first = scratch.firstBlock().blockFormat();
     return edit([&](QTextCursor& cursor) {
         cursor.removeSelectedText();
-        if (!cursor.atBlockStart())
+        if (!cursor.atBlockStart()) {
             cursor.insertBlock();
-        if (!cursor.atBlockEnd()) {
+            dropCopiedGroups(cursor);
+        }
+        if (!cursor.atBlockEnd()) { // the paragraph's groups go on with its text
             cursor.insertBlock();
             cursor.movePosition(QTextCursor::PreviousBlock);
         }
@@ -186,7 +188,28 @@ void DBRichEdit::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    const bool newParagraph = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && !(event->modifiers() & Qt::ShiftModifier);
     QTextEdit::keyPressEvent(event);
+    if (newParagraph && textCursor().atBlockStart()) {
+        QTextCursor cursor = textCursor();
+        cursor.joinPreviousEditBlock();
+        dropCopiedGroups(cursor);
+        cursor.endEditBlock();
+    }
+}
+
+// A paragraph split in two would write the groups the reader kept for it
+// twice: the first part keeps them.
+void DBRichEdit::dropCopiedGroups(QTextCursor& cursor)
+{
+    const QTextBlock block = cursor.block(), before = block.previous();
+    QTextBlockFormat format = block.blockFormat();
+    if (!format.hasProperty(richtext::KeptGroups) || !before.isValid()
+        || before.blockFormat().property(richtext::KeptGroups) != format.property(richtext::KeptGroups))
+        return;
+    format.clearProperty(richtext::KeptGroups);
+    cursor.setBlockFormat(format);
 }
 
 void DBRichEdit::inputMethodEvent(QInputMethodEvent* event)

@@ -62,6 +62,7 @@ protected:
 
 private:
     void drawLeaders(QPainter& painter, const QRect& area);
+    static void dropCopiedGroups(QTextCursor& cursor);
     void loadDocument(bool force = false);
     void updateEditability();
     void writeDocument();
