@@ -285,7 +285,8 @@ void FormEvolucao::fillTable()
             GridEvolucao->setItem(row, c, item);
         }
     }
-    GridEvolucao->resizeColumnsToContents();
+    for (int c = 0; c < Note; ++c) // the note takes the rest of the width
+        GridEvolucao->resizeColumnToContents(c);
     markCurrentExam();
 }
 

@@ -118,6 +118,9 @@ void fillDemoMeasurements(engine::Database& db, Io io)
             if (const auto v = gen.value(site, body, e.patient, z))
                 values.insert(code, *v);
         }
+        // The ventricle contracts as a healthy one does: a shortening of 30 to 40 %.
+        if (values.contains("ved"))
+            values.insert("ves", std::round(values.value("ved") * (1 - gen.uniform(0.30, 0.40)) * 10) / 10);
         if (const auto s = clinical::shortening(values.value("ved"), values.value("ves"))) {
             values.insert("fenc", std::round(s->fractional));
             values.insert("fe", std::round(s->ejection));
