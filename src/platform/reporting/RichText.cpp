@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace reporting {
 
@@ -62,20 +61,20 @@ bool endsRun(QChar c, bool justified)
     return (c.isSpace() && c != QChar::Nbsp && c.unicode() != 0x202F) || c == QChar::ObjectReplacementCharacter;
 }
 
-// A copy of the document to lay out at the layout's resolution. The layout
-// scales tab stops, table widths, line heights and the space above and
-// below paragraphs from the document's pixels to the device, but not the
-// indents: the copy's are scaled here.
-std::unique_ptr<QTextDocument> layoutCopy(const QTextDocument& document, double widthMm)
+// Readies `document` to be laid out at the layout's resolution, once. The
+// layout scales tab stops, table widths, line heights and the space above
+// and below paragraphs from the document's pixels to the device, but not the
+// indents: they are scaled here.
+void prepare(QTextDocument& document)
 {
-    std::unique_ptr<QTextDocument> copy(document.clone());
-    copy->setDefaultFont(document.defaultFont());
-    copy->setDefaultTextOption(document.defaultTextOption());
-    copy->setUndoRedoEnabled(false);
+    static const char* const kPrepared = "velunorPreparedForPrint";
+    if (document.property(kPrepared).toBool())
+        return;
+    document.setUndoRedoEnabled(false);
     const double scale = kLayoutDpi / 96;
     static const int margins[] = {QTextFormat::BlockLeftMargin, QTextFormat::BlockRightMargin, QTextFormat::TextIndent};
-    QTextCursor cursor(copy.get());
-    for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
+    QTextCursor cursor(&document);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
         bool scaled = false;
         for (const int property : margins) {
@@ -89,13 +88,11 @@ std::unique_ptr<QTextDocument> layoutCopy(const QTextDocument& document, double 
             cursor.setBlockFormat(format);
         }
     }
-    richtext::enablePictures(copy.get());
-    copy->setDocumentMargin(0);
-    copy->setUseDesignMetrics(true);
-    copy->documentLayout()->setPaintDevice(layoutDevice());
-    copy->setTextWidth(widthMm * kUnitsPerMm);
-    copy->documentLayout()->documentSize(); // lays the whole document out
-    return copy;
+    richtext::enablePictures(&document);
+    document.setDocumentMargin(0);
+    document.setUseDesignMetrics(true);
+    document.documentLayout()->setPaintDevice(layoutDevice());
+    document.setProperty(kPrepared, true);
 }
 
 // The face a run prints in and how far its baseline moves up (mm): super-
@@ -121,9 +118,11 @@ std::pair<QFont, double> runFace(const QTextCharFormat& format, const QFont& def
 
 class Layouter {
 public:
-    explicit Layouter(const QTextDocument& document, double widthMm)
-        : m_doc(layoutCopy(document, widthMm)), m_layout(m_doc->documentLayout())
+    Layouter(QTextDocument& document, double widthMm) : m_doc(&document), m_layout(document.documentLayout())
     {
+        prepare(document);
+        document.setTextWidth(widthMm * kUnitsPerMm);
+        m_layout->documentSize(); // lays the whole document out
     }
 
     std::vector<RichLine> run()
@@ -345,7 +344,7 @@ private:
                QTextFormat::TableCellRightBorderBrush, QLineF(r.topRight(), r.bottomRight()));
     }
 
-    std::unique_ptr<QTextDocument> m_doc;
+    QTextDocument* m_doc;
     QAbstractTextDocumentLayout* m_layout;
     Faces m_faces;
     std::vector<RichLine> m_lines;
@@ -353,7 +352,7 @@ private:
 
 } // namespace
 
-std::vector<RichLine> layRichText(const QTextDocument& document, double widthMm)
+std::vector<RichLine> layRichText(QTextDocument& document, double widthMm)
 {
     return Layouter(document, widthMm).run();
 }

@@ -26,7 +26,10 @@ struct RichLine {
 };
 
 // Lays `document` out `widthMm` wide, in lines in the order they print.
-// The document is left as it was.
-std::vector<RichLine> layRichText(const QTextDocument& document, double widthMm);
+// The document is the printed report's own: the first call readies it for
+// print (its indents scaled to the layout's resolution, no margin), so it is
+// not one an editor shows. Copying a long report would cost more than laying
+// it out.
+std::vector<RichLine> layRichText(QTextDocument& document, double widthMm);
 
 } // namespace reporting
