@@ -421,6 +421,49 @@ private slots:
         QVERIFY(signature.bottom() <= kFooterTop);
     }
 
+    // A table row taller than a page goes on over the next pages, cut
+    // between lines, each line printed once, above the footer's space.
+    void aTableRowTallerThanAPageGoesOnOverTheNextPages()
+    {
+        QString cell;
+        for (int i = 1; i <= 120; ++i)
+            cell += QString("\\pard\\intbl Celula%1\\par\n").arg(i);
+        ExamSnapshot exam;
+        exam.name = "ANA MARIA COSTA";
+        exam.body = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Arial;}}\\pard Antes\\par\n"
+                    "\\trowd\\trgaph108\\clbrdrl\\brdrs\\brdrw10\\cellx2880\\cellx5760\n"
+                    + cell + "\\pard\\intbl Fim\\cell Lado\\cell\\row\n\\pard Depois\\par}";
+        const QString file = dir.filePath("tall-row.pdf");
+        QString error;
+        QVERIFY2(reporting::writePdf(TRelatorio::compose(exam), file, exam.title(), &error), qPrintable(error));
+        const PdfWords words(file);
+        QVERIFY(words.pageCount() >= 3);
+        QStringList cells;
+        for (const PdfWord& w : words.all()) {
+            if (!w.text.startsWith("Celula"))
+                continue;
+            cells << w.text;
+            QVERIFY2(w.box.bottom() <= kFooterTop, qPrintable(w.text));
+        }
+        QStringList expected;
+        for (int i = 1; i <= 120; ++i)
+            expected << QString("Celula%1").arg(i);
+        QCOMPARE(cells, expected);
+        for (int page = 2; page <= words.pageCount(); ++page) {
+            const QStringList text = words.pageText(page);
+            const auto first = std::find_if(text.begin(), text.end(), [](const QString& w) { return w.startsWith("Celula"); });
+            if (first == text.end())
+                continue;
+            const double top = words.find(*first, page).box.top();
+            QVERIFY2(top >= 46.78 - kTolerance && top < 46.78 + 2, qPrintable(QString("%1 at %2").arg(*first).arg(top)));
+        }
+        QStringList around;
+        for (const PdfWord& w : words.all())
+            if (w.text == "Lado" || w.text == "Fim" || w.text == "Depois")
+                around << QString("%1@%2").arg(w.text).arg(w.page);
+        QCOMPARE(around, (QStringList{"Lado@1", "Fim@3", "Depois@3"})); // the row starts under "Antes"
+    }
+
     void theAdminToolWritesTheSameReport()
     {
         const QString file = dir.filePath("admin.pdf");

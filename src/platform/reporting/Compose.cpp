@@ -5,6 +5,8 @@
 #include <QFontMetricsF>
 #include <QTextLayout>
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace reporting {
 
@@ -159,6 +161,7 @@ private:
             place(std::move(laid.items), m_y);
             m_y += laid.height;
         }
+        m_bodyTop = m_y;
         m_fresh = true;
     }
 
@@ -198,34 +201,54 @@ private:
         makeRoom(laid.height);
         place(std::move(laid.items), m_y);
 
-        size_t next = 0;
-        double sliceTop = 0;
-        for (;;) {
-            const double bandTop = m_y;
-            const double needed = lines.empty() ? 0 : lines.back().bottom - sliceTop;
+        // How tall the text's box grows from `bandTop` to hold `needed` mm.
+        auto room = [&](double bandTop, double needed) {
             double height = box.height();
             while (needed > height + kEpsilon &&
                    bandTop + box.top() + height + rich.growStepMm + below <= m_footerTop + kEpsilon)
                 height += rich.growStepMm;
+            return height;
+        };
+        const double pageRoom = room(m_bodyTop, std::numeric_limits<double>::infinity());
+
+        size_t next = 0;
+        double sliceTop = 0;
+        for (;;) {
+            const double bandTop = m_y;
+            const double height = room(bandTop, lines.empty() ? 0 : lines.back().bottom - sliceTop);
             // A page break ends the page before its line.
             size_t end = next;
             while (end < lines.size() && lines[end].bottom - sliceTop <= height + kEpsilon
                    && (end == next || !lines[end].breakBefore))
                 ++end;
-            // A line taller than a whole page prints cut, rather than never.
-            if (end == next && next < lines.size() && m_fresh)
-                end = next + 1;
-            const QRectF shown(box.left(), box.top(), box.width(), height);
-            for (size_t i = next; i < end; ++i) {
-                std::vector<PageItem> items = lines[i].items;
-                for (PageItem& item : items) {
-                    item.translate(QPointF(box.left(), box.top() - sliceTop));
-                    if (lines[i].bottom - sliceTop > height + kEpsilon)
-                        item.clip = shown;
+            // A row taller than a whole page starts where it comes and goes on
+            // over the next pages, cut between its lines of text.
+            std::optional<double> cut;
+            if (end < lines.size() && (end == next ? m_fresh : !lines[end].breakBefore)
+                && (end == next || lines[end].bottom - lines[end].top > pageRoom + kEpsilon))
+                cut = cutWithin(lines[end], sliceTop, height);
+            size_t last = cut ? end + 1 : end;
+            // Any other line taller than a whole page prints cut, rather than never.
+            if (last == next && next < lines.size() && m_fresh)
+                last = next + 1;
+            const double sliceBottom = cut ? *cut : sliceTop + height;
+            const QRectF shown(box.left(), box.top(), box.width(), sliceBottom - sliceTop);
+            for (size_t i = next; i < last; ++i) {
+                // A cut row prints each line of text once, on the page it falls on.
+                const bool sliced = (cut && i == end) || lines[i].top < sliceTop - kEpsilon;
+                const bool whole = !sliced && lines[i].bottom <= sliceBottom + kEpsilon;
+                std::vector<PageItem> items;
+                for (const PageItem& item : lines[i].items) {
+                    if (sliced && !inSlice(item, sliceTop, sliceBottom))
+                        continue;
+                    items.push_back(item);
+                    items.back().translate(QPointF(box.left(), box.top() - sliceTop));
+                    if (!whole)
+                        items.back().clip = shown;
                 }
                 place(std::move(items), bandTop);
             }
-            next = end;
+            next = cut ? end : last;
             if (next >= lines.size()) {
                 m_y = bandTop + box.top() + height + below;
                 m_fresh = false;
@@ -233,7 +256,32 @@ private:
             }
             endPage();
             startPage();
-            sliceTop = lines[next].top;
+            sliceTop = cut ? *cut : lines[next].top;
+        }
+    }
+
+    // The lowest place `line` may be cut at below `sliceTop` within `height`.
+    static std::optional<double> cutWithin(const RichLine& line, double sliceTop, double height)
+    {
+        std::optional<double> found;
+        for (const double cut : line.cuts)
+            if (cut > sliceTop + kEpsilon && cut - sliceTop <= height + kEpsilon)
+                found = cut;
+        return found;
+    }
+
+    // Whether a mark of a line cut in slices prints on the slice from `top`
+    // to `bottom`: a text where its baseline is, the others where they reach.
+    static bool inSlice(const PageItem& item, double top, double bottom)
+    {
+        switch (item.kind) {
+        case PageItem::Kind::Text: return item.origin.y() > top + kEpsilon && item.origin.y() <= bottom + kEpsilon;
+        case PageItem::Kind::Rule: {
+            const double half = item.width / 2;
+            return std::max(item.line.y1(), item.line.y2()) + half > top
+                && std::min(item.line.y1(), item.line.y2()) - half < bottom;
+        }
+        default: return item.rect.bottom() > top && item.rect.top() < bottom;
         }
     }
 
@@ -244,6 +292,7 @@ private:
     double m_footerTop = 0;
     std::vector<Page> m_pages;
     double m_y = 0;
+    double m_bodyTop = 0; // where a page's body starts, under its header
     bool m_fresh = true;
 };
 

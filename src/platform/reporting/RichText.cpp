@@ -163,6 +163,8 @@ private:
             placeRuns(block, line, origin, out);
             if (!into)
                 m_lines.push_back(std::move(laid));
+            else
+                m_rowLines.emplace_back(laid.top, laid.bottom);
         }
     }
 
@@ -312,11 +314,31 @@ private:
             for (; next < cells.size() && cells[next].cell.row() <= last; ++next)
                 placeCellGround(cells[next], tops[cells[next].cell.row()],
                                 bottoms[cells[next].cell.row() + cells[next].cell.rowSpan() - 1], row);
+            m_rowLines.clear();
             for (size_t i = begin; i < next; ++i)
                 layBlocks(cells[i].cell.firstPosition(), cells[i].cell.lastPosition(), &row);
+            row.cuts = rowCuts(row.bottom);
             m_lines.push_back(std::move(row));
             first = last + 1;
         }
+    }
+
+    // The bottoms of the row's lines of text that no other line of the row
+    // crosses, above the row's own bottom.
+    std::vector<double> rowCuts(double rowBottom) const
+    {
+        constexpr double kSlack = 0.001;
+        std::vector<double> cuts;
+        for (const auto& [top, bottom] : m_rowLines) {
+            const bool crossed = std::any_of(m_rowLines.begin(), m_rowLines.end(), [&](const auto& other) {
+                return other.first < bottom - kSlack && other.second > bottom + kSlack;
+            });
+            if (!crossed && bottom < rowBottom - kSlack)
+                cuts.push_back(bottom);
+        }
+        std::sort(cuts.begin(), cuts.end());
+        cuts.erase(std::unique(cuts.begin(), cuts.end(), [&](double a, double b) { return b - a < kSlack; }), cuts.end());
+        return cuts;
     }
 
     // A cell's shading and borders.
@@ -348,6 +370,7 @@ private:
     QAbstractTextDocumentLayout* m_layout;
     Faces m_faces;
     std::vector<RichLine> m_lines;
+    std::vector<std::pair<double, double>> m_rowLines; // the current row's lines of text: top, bottom
 };
 
 } // namespace

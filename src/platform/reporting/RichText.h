@@ -23,6 +23,9 @@ struct RichLine {
     double bottom = 0;
     std::vector<PageItem> items;
     bool breakBefore = false; // a page starts here
+    // In a row: where it may be cut to go on over the next page (from the
+    // top of the text, in order), between lines of text of all its cells.
+    std::vector<double> cuts;
 };
 
 // Lays `document` out `widthMm` wide, in lines in the order they print.
