@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
+#include "common/MeasurementsGrid.h"
 #include "data/Clock.h"
 #include "data/DM.h"
 #include "data/MeasurementStore.h"
@@ -66,20 +67,8 @@ class TestMeasurementsPage : public QObject {
 
     MeasurementsPage* page() const { return MainForm->TabSheetMedicoes; }
 
-    int rowOf(const char* code) const
-    {
-        const auto& rows = page()->judged();
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].site->code == QLatin1String(code))
-                return int(i);
-        qFatal("no row %s", code);
-    }
-
-    QString cell(const char* code, int column) const
-    {
-        QAbstractItemModel* m = page()->GridMedicoes->model();
-        return m->data(m->index(rowOf(code), column)).toString();
-    }
+    int rowOf(const char* code) const { return gridRow(page(), code); }
+    QString cell(const char* code, int column) const { return gridCell(page(), code, column); }
 
     // Types into a value's cell as the user does, Enter included.
     void typeValue(const char* code, const QString& text, bool enter = true)

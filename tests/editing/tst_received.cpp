@@ -6,6 +6,7 @@
 #include "common/SrDocuments.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
+#include "common/MeasurementsGrid.h"
 #include "clinical/Numbers.h"
 #include "data/Clock.h"
 #include "data/DM.h"
@@ -84,19 +85,8 @@ class TestReceivedMeasurements : public QObject {
     MeasurementsPage* page() const { return MainForm->TabSheetMedicoes; }
     ReceivedBanner* banner() const { return page()->PainelRecebidas; }
 
-    int row(const char* code) const
-    {
-        const auto& rows = page()->judged();
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].site->code == QLatin1String(code))
-                return int(i);
-        qFatal("no row %s", code);
-    }
-
-    QString cell(const char* code, int column) const
-    {
-        return page()->GridMedicoes->model()->index(row(code), column).data().toString();
-    }
+    int row(const char* code) const { return gridRow(page(), code); }
+    QString cell(const char* code, int column) const { return gridCell(page(), code, column); }
 
     void press(DBNavigator::Button button) { QTest::mouseClick(MainForm->DBNavigator2->button(button), Qt::LeftButton); }
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }

@@ -2,6 +2,7 @@
 
 #include "platform/richtext/Formats.h"
 #include "platform/richtext/Pictures.h"
+#include "platform/richtext/RtfWords.h"
 
 #include <algorithm>
 #include <array>
@@ -9,17 +10,6 @@
 namespace richtext::detail {
 
 namespace {
-
-int hexValue(char16_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 constexpr int kMaxScale = 10000; // per cent
 

@@ -65,17 +65,6 @@ bool isRunCharacter(char16_t c)
            && isTextCharacter(c);
 }
 
-int hexValue(char16_t c)
-{
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // What a group restores when it closes.
 struct GroupState {
     CharState ch;

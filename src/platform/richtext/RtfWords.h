@@ -35,4 +35,16 @@ struct WordInfo {
 
 WordInfo lookUp(std::string_view name);
 
+// The value of a hexadecimal digit (\'hh, picture data), or -1.
+constexpr int hexValue(char16_t c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace richtext::detail
