@@ -279,12 +279,9 @@ void DBRichEdit::drawLeaders(QPainter& painter, const QRect& area)
                     painter.drawLine(QPointF(from, y), QPointF(to, y));
                     continue;
                 }
-                const QString marks = richtext::leaderText(leader.kind, leader.to - leader.from, metrics);
-                if (marks.isEmpty())
-                    continue;
+                const richtext::LeaderMarks marks = richtext::leaderMarks(leader, metrics);
                 painter.setFont(format.font());
-                const double x = to - metrics.horizontalAdvance(marks) - metrics.horizontalAdvance(marks[0]);
-                painter.drawText(QPointF(x, baseline), marks);
+                painter.drawText(QPointF(box.left() + marks.x, baseline), marks.text);
             }
         }
     }

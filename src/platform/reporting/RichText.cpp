@@ -242,18 +242,17 @@ private:
         const QFontMetricsF metrics(qfont, layoutDevice());
         const QColor colour =
             format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color() : QColor(Qt::black);
-        const double from = (left + leader.from) / kUnitsPerMm, to = (left + leader.to) / kUnitsPerMm;
         if (leader.kind == u'u' || leader.kind == u't') {
             const double y = baseline + metrics.underlinePos() / kUnitsPerMm;
             const double width = metrics.lineWidth() / kUnitsPerMm * (leader.kind == u't' ? 2 : 1);
-            out.items.push_back(PageItem::rule(QLineF(from, y, to, y), width, colour));
+            out.items.push_back(PageItem::rule(
+                QLineF((left + leader.from) / kUnitsPerMm, y, (left + leader.to) / kUnitsPerMm, y), width, colour));
             return;
         }
-        const QString marks = richtext::leaderText(leader.kind, leader.to - leader.from, metrics);
-        if (marks.isEmpty())
-            return;
-        const double x = to - (metrics.horizontalAdvance(marks) + metrics.horizontalAdvance(marks[0])) / kUnitsPerMm;
-        out.items.push_back(PageItem::textRun(QPointF(x, baseline), m_faces.of(qfont), colour, marks));
+        const richtext::LeaderMarks marks = richtext::leaderMarks(leader, metrics);
+        if (!marks.text.isEmpty())
+            out.items.push_back(
+                PageItem::textRun(QPointF((left + marks.x) / kUnitsPerMm, baseline), m_faces.of(qfont), colour, marks.text));
     }
 
     static QTextCharFormat charFormatAt(const QTextBlock& block, int position)

@@ -37,15 +37,17 @@ std::vector<Leader> leadersOf(const QTextBlock& block, const QTextLine& line, do
     return out;
 }
 
-QString leaderText(char16_t kind, double width, const QFontMetricsF& metrics)
+LeaderMarks leaderMarks(const Leader& leader, const QFontMetricsF& metrics)
 {
+    const char16_t kind = leader.kind;
     const QChar mark = kind == u'd' ? u'.' : kind == u'h' ? u'-' : kind == u'e' ? u'=' : QChar();
-    if (mark.isNull())
-        return {};
+    const double advance = mark.isNull() ? 0 : metrics.horizontalAdvance(mark);
     // A mark's width of air at each end keeps the leader off the words.
-    const double advance = metrics.horizontalAdvance(mark);
-    const int count = advance > 0 ? int(width / advance) - 2 : 0;
-    return count > 0 ? QString(count, mark) : QString();
+    const int count = advance > 0 ? int((leader.to - leader.from) / advance) - 2 : 0;
+    if (count <= 0)
+        return {};
+    const QString text(count, mark);
+    return {text, leader.to - metrics.horizontalAdvance(text) - advance};
 }
 
 } // namespace richtext

@@ -24,8 +24,13 @@ struct Leader {
 // device's dots per inch over 96, by which the layout scales tab stops.
 std::vector<Leader> leadersOf(const QTextBlock& block, const QTextLine& line, double dpiScale);
 
-// The characters that fill `width` for a dotted, hyphenated or equal-sign
-// leader in `metrics`' font; empty for the lines, which are drawn as rules.
-QString leaderText(char16_t kind, double width, const QFontMetricsF& metrics);
+// The marks of a dotted, hyphenated or equal-sign leader in `metrics`' font
+// and where they start (the layout's x): they end a mark short of the text
+// the tab leads to. None for the lines, which are drawn as rules.
+struct LeaderMarks {
+    QString text;
+    double x = 0;
+};
+LeaderMarks leaderMarks(const Leader& leader, const QFontMetricsF& metrics);
 
 } // namespace richtext
