@@ -269,8 +269,8 @@ void DBRichEdit::drawLeaders(QPainter& painter, const QRect& area)
             for (const richtext::Leader& leader : richtext::leadersOf(block, line, dpiScale)) {
                 QTextCursor cursor(block); // the tab's own format is the one before the caret after it
                 cursor.setPosition(block.position() + leader.position + 1);
-                const QTextCharFormat format = cursor.charFormat();
-                const QFontMetricsF metrics(format.font(), viewport());
+                const QFont font = cursor.charFormat().font().resolve(document()->defaultFont());
+                const QFontMetricsF metrics(font, viewport());
                 const double baseline = box.top() + line.y() + line.ascent();
                 const double from = box.left() + leader.from, to = box.left() + leader.to;
                 painter.setPen(QPen(palette().text().color(), metrics.lineWidth() * (leader.kind == u't' ? 2 : 1)));
@@ -280,7 +280,7 @@ void DBRichEdit::drawLeaders(QPainter& painter, const QRect& area)
                     continue;
                 }
                 const richtext::LeaderMarks marks = richtext::leaderMarks(leader, metrics);
-                painter.setFont(format.font());
+                painter.setFont(font);
                 painter.drawText(QPointF(box.left() + marks.x, baseline), marks.text);
             }
         }
