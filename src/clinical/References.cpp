@@ -144,6 +144,22 @@ QString missingBsa()
 
 } // namespace
 
+QString impossibleBody(const Body& body, double bsa)
+{
+    // Far beyond the tallest and heaviest people measured.
+    constexpr double kMostHeightCm = 250, kMostWeightKg = 300, kMostBsa = 3.5;
+    QStringList what;
+    if (body.heightCm && *body.heightCm > kMostHeightCm)
+        what << QString("altura %1 cm").arg(shortDecimal(*body.heightCm));
+    if (body.weightKg && *body.weightKg > kMostWeightKg)
+        what << QString("peso %1 kg").arg(shortDecimal(*body.weightKg));
+    if (what.isEmpty() && bsa > kMostBsa)
+        what << QString::fromUtf8("SC %1 m²").arg(decimal(bsa, 2));
+    if (what.isEmpty())
+        return {};
+    return QString::fromUtf8("Peso e altura impossíveis (%1): confirme-os.").arg(what.join(", "));
+}
+
 QString referenceName(Reference reference)
 {
     switch (reference) {
@@ -242,6 +258,8 @@ NormalOrWhy normalFor(Reference reference, const Site& site, const Body& body, c
     const std::optional<double> bsa = body.surfaceArea(formula);
     if (!bsa || !(*bsa > 0))
         return {std::nullopt, missingBsa()};
+    if (const QString impossible = impossibleBody(body, *bsa); !impossible.isEmpty())
+        return {std::nullopt, impossible};
     normal.size = *bsa;
     if (!body.bsa)
         normal.formula = formula;

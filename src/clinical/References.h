@@ -79,8 +79,14 @@ struct NormalOrWhy {
     QString why; // in Portuguese, when there is no normal
 };
 
+// Why `body`, whose surface area is `bsa`, is no person's (a weight in
+// kilograms typed where grams go, a digit too many), or nothing. No normal is
+// worked out for such a body: the equations would give any figure at all.
+QString impossibleBody(const Body& body, double bsa);
+
 // The normal of `site` for `body` under `reference`; or why there is none:
-// the reference lacks the site, the BSA or the gestational age is missing.
+// the reference lacks the site, the BSA or the gestational age is missing,
+// the body is impossible.
 // BSA for PHN 2017 is Haycock's, as the paper computed it; for Detroit 2008 the
 // practice's formula, the paper's own being uncertain.
 NormalOrWhy normalFor(Reference reference, const Site& site, const Body& body, const Practice& practice);

@@ -177,9 +177,13 @@ int bsaCommand(const QStringList& args, Io io)
         o.fail("o comando bsa precisa de --height CM e --weight KG.");
     if (o.wrong())
         return 2;
-    io.out << QString::fromUtf8("SC = %1 m² (%2)\n")
-                  .arg(clinical::decimal(clinical::bodySurfaceArea(formula, *height, *weight), 2),
-                       clinical::formulaName(formula));
+    const double bsa = clinical::bodySurfaceArea(formula, *height, *weight);
+    clinical::Body body;
+    body.heightCm = height;
+    body.weightKg = weight;
+    if (const QString impossible = clinical::impossibleBody(body, bsa); !impossible.isEmpty())
+        return cannot(impossible, io);
+    io.out << QString::fromUtf8("SC = %1 m² (%2)\n").arg(clinical::decimal(bsa, 2), clinical::formulaName(formula));
     return 0;
 }
 
