@@ -1,7 +1,7 @@
 // Fuzzes the RTF reader and writer: every input is loaded, laid out (its
-// tables and pictures included, each picture decoded as the screen would),
-// saved, and the saved RTF loaded and saved again, which must give the same
-// text.
+// tables and pictures included, each picture decoded as the screen would)
+// and laid out for print (leaders, rows cut for pages), saved, and the saved
+// RTF loaded and saved again, which must give the same text.
 //
 // Build and run (clang 14 with libFuzzer):
 //   cmake -S fuzz -B /tmp/build-fuzz -DCMAKE_CXX_COMPILER=clang++
@@ -14,6 +14,7 @@
 // (or configure the whole project with -DVELUNOR_FUZZ=ON and clang).
 // Copy any crash-* or timeout-* file it writes into
 // tests/platform/richtext/data/crashers/, where the unit tests load it.
+#include "platform/reporting/RichText.h"
 #include "platform/richtext/Pictures.h"
 #include "platform/richtext/Rtf.h"
 
@@ -44,6 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (richtext::isPicture(format))
             richtext::decodePicture(richtext::drawablePicture(format), {64, 64});
     const QString rtf = richtext::save(&doc);
+    QTextDocument printed; // the print readies a document of its own
+    richtext::load(&printed, input);
+    reporting::layRichText(printed, 170);
 
     for (const QChar c : rtf) {
         if (c.unicode() >= 128) {

@@ -146,12 +146,13 @@ QString missingBsa()
 
 QString impossibleBody(const Body& body, double bsa)
 {
-    // Far beyond the tallest and heaviest people measured.
-    constexpr double kMostHeightCm = 250, kMostWeightKg = 300, kMostBsa = 3.5;
+    // Far beyond the tallest and heaviest people measured, and below the
+    // smallest babies born alive (some 300 g and 25 cm at 22 weeks).
+    constexpr double kHeightCm[] = {15, 250}, kWeightKg[] = {0.2, 300}, kMostBsa = 3.5;
     QStringList what;
-    if (body.heightCm && *body.heightCm > kMostHeightCm)
+    if (body.heightCm && (*body.heightCm < kHeightCm[0] || *body.heightCm > kHeightCm[1]))
         what << QString("altura %1 cm").arg(shortDecimal(*body.heightCm));
-    if (body.weightKg && *body.weightKg > kMostWeightKg)
+    if (body.weightKg && (*body.weightKg < kWeightKg[0] || *body.weightKg > kWeightKg[1]))
         what << QString("peso %1 kg").arg(shortDecimal(*body.weightKg));
     if (what.isEmpty() && bsa > kMostBsa)
         what << QString::fromUtf8("SC %1 m²").arg(decimal(bsa, 2));

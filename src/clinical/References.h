@@ -79,8 +79,8 @@ struct NormalOrWhy {
     QString why; // in Portuguese, when there is no normal
 };
 
-// Why `body`, whose surface area is `bsa`, is no person's (a weight in
-// kilograms typed where grams go, a digit too many), or nothing. No normal is
+// Why `body`, whose surface area is `bsa`, is no person's (a weight typed in
+// kilograms where grams go, a digit too many or too few), or nothing. No normal is
 // worked out for such a body: the equations would give any figure at all.
 QString impossibleBody(const Body& body, double bsa);
 

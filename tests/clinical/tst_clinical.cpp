@@ -209,8 +209,9 @@ private slots:
         QVERIFY(normalFor(Reference::Detroit2008, site("anel_p_el"), bsaOf(1), {}).why.contains("anel_p_el"));
         QVERIFY(normalFor(Reference::Phn2017, site("ao"), Body{}, {}).why.contains("Sem peso e altura"));
         QVERIFY(normalFor(Reference::Schneider2005, site("vd"), bsaOf(1), {}).why.contains("idade gestacional"));
-        // A weight typed in kilograms where grams go, or a BSA no person has.
+        // Grams typed where kilograms go, kilograms where grams go, a BSA no person has.
         QVERIFY(normalFor(Reference::Phn2017, site("ao"), heightWeight(150, 45000), {}).why.contains("peso 45000 kg"));
+        QVERIFY(normalFor(Reference::Phn2017, site("ao"), heightWeight(150, 0.05), {}).why.contains("peso 0,05 kg"));
         QVERIFY(normalFor(Reference::Detroit2008, site("ao"), bsaOf(5), {}).why.contains(QString::fromUtf8("SC 5,00 m²")));
     }
 

@@ -328,7 +328,8 @@ private:
     {
         constexpr double kSlack = 0.001;
         std::vector<double> cuts;
-        for (const auto& [top, bottom] : m_rowLines) {
+        for (const auto& line : m_rowLines) {
+            const double bottom = line.second;
             const bool crossed = std::any_of(m_rowLines.begin(), m_rowLines.end(), [&](const auto& other) {
                 return other.first < bottom - kSlack && other.second > bottom + kSlack;
             });
