@@ -327,6 +327,16 @@ void discard(engine::Database& db, const QString& sopUid)
     });
 }
 
+void release(engine::Database& db, const QString& sopUid)
+{
+    const QString note = QString::fromUtf8("devolvido à lista por atribuir em %1").arg(clock_::today().toString(Qt::ISODate));
+    if (db.execute("update docrecebido set codigopaciente = null, codigoexame = null, nota = :n where sopuid = :u "
+                   "and aplicado is null",
+                   {note, sopUid})
+        != 1)
+        throw engine::EngineError(QString::fromUtf8("O documento já foi aplicado ou apagado. Nada foi alterado."));
+}
+
 std::vector<Exam> examsOf(engine::Database& db, int patient)
 {
     std::vector<Exam> exams;

@@ -105,6 +105,10 @@ void markApplied(engine::Database& db, const measurements::ExamKey& key, const Q
 void assign(engine::Database& db, const QString& sopUid, const measurements::ExamKey& key);
 // Drops a document that waits, and its values.
 void discard(engine::Database& db, const QString& sopUid);
+// Takes a document not yet applied from the patient and exam it was matched
+// or given to, back to those that wait: it was not theirs. Throws when it
+// has been applied or is gone meanwhile.
+void release(engine::Database& db, const QString& sopUid);
 
 // The stored exams of a patient, to give a document to: CodigoExame and
 // DataExame, newest first.

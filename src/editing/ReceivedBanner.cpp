@@ -102,10 +102,20 @@ ReceivedBanner::ReceivedBanner(QWidget* parent) : QFrame(parent), m_poll(new QTi
     GridRecebidas->setMaximumHeight(130);
     GridRecebidas->hide();
     layout->addWidget(GridRecebidas);
+    // Under the values, where the doctor sees whose they are.
+    BotaoDevolver = button(this, "BotaoDevolver", QString::fromUtf8("Não é deste exame..."),
+                           QString::fromUtf8("Devolve os documentos recebidos à lista dos que esperam por um "
+                                             "paciente ou por um exame, para os dar ao exame certo"));
+    BotaoDevolver->hide();
+    layout->addWidget(BotaoDevolver, 0, Qt::AlignRight);
     hide();
 
-    connect(BotaoVerRecebidas, &QPushButton::toggled, GridRecebidas, &QWidget::setVisible);
+    connect(BotaoVerRecebidas, &QPushButton::toggled, this, [this] {
+        if (m_dm)
+            refresh(m_dm);
+    });
     connect(BotaoAplicar, &QPushButton::clicked, this, [this] { controls::runReported([this] { BotaoAplicarClick(); }); });
+    connect(BotaoDevolver, &QPushButton::clicked, this, [this] { controls::runReported([this] { BotaoDevolverClick(); }); });
     connect(BotaoPorAtribuir, &QPushButton::clicked, this, [this] {
         if (m_dm)
             TFormRecebidos::showWindow(*m_dm);
@@ -134,6 +144,7 @@ void ReceivedBanner::refresh(TDataModule1* dm)
     BotaoVerRecebidas->setVisible(forExam);
     BotaoAplicar->setVisible(forExam);
     GridRecebidas->setVisible(forExam && BotaoVerRecebidas->isChecked());
+    BotaoDevolver->setVisible(forExam && !applied && BotaoVerRecebidas->isChecked());
     BotaoPorAtribuir->setText(QString::fromUtf8("Documentos do ecógrafo por atribuir (%1)...").arg(waiting));
     BotaoPorAtribuir->setVisible(waiting > 0);
     setVisible(forExam || applied || waiting > 0);
@@ -193,4 +204,23 @@ void ReceivedBanner::BotaoAplicarClick()
     for (const received::Document& d : documents)
         uids << d.sopUid;
     measurements.applyReceived(uids);
+}
+
+void ReceivedBanner::BotaoDevolverClick()
+{
+    if (!m_dm || m_dm->Measurements->receivedApplied())
+        return;
+    const std::vector<received::Document> documents = m_dm->Measurements->received();
+    const QString question = documents.size() == 1
+        ? QString::fromUtf8("O documento recebido do ecógrafo para este exame não é dele?\n\nVolta à lista dos "
+                            "documentos por atribuir, onde o pode dar ao exame certo ou descartar.")
+        : QString::fromUtf8("Os %1 documentos recebidos do ecógrafo para este exame não são dele?\n\nVoltam à "
+                            "lista dos documentos por atribuir, onde os pode dar ao exame certo ou descartar.")
+              .arg(documents.size());
+    if (documents.empty() || !Application::askYesNo(question, false))
+        return;
+    engine::Database& store = databaseNamed(m_dm->Database2->databaseName());
+    for (const received::Document& d : documents)
+        received::release(store, d.sopUid);
+    m_dm->Measurements->readReceived();
 }

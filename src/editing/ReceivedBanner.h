@@ -26,6 +26,7 @@ public:
     QPushButton* BotaoAplicar;
     QPushButton* BotaoPorAtribuir;  // "Por atribuir (N)...": the window of the reports that wait
     QTableWidget* GridRecebidas;    // site, value, note, document
+    QPushButton* BotaoDevolver;     // under the values, "Não é deste exame...": the reports back to those that wait
 
     // Shows what the data module holds for the current exam.
     void refresh(TDataModule1* dm);
@@ -36,6 +37,10 @@ public:
     // there is replaced only when the doctor says so. The latest study wins
     // where several reports measure the same site.
     void BotaoAplicarClick();
+    // "Não é deste exame...": after the doctor says so, the exam's reports
+    // go back to those that wait for a patient or an exam, to be given to
+    // the right one. Not while values applied from them wait for the save.
+    void BotaoDevolverClick();
 
 private:
     void showValues(const std::vector<received::Document>& documents);

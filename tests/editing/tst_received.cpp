@@ -274,7 +274,8 @@ private slots:
     }
 
     // A report that found no patient waits in "Documentos do ecógrafo por
-    // atribuir" until the doctor gives it to the current exam, or discards it.
+    // atribuir" until the doctor gives it to the current exam, or discards it;
+    // one given to the wrong exam goes back to wait.
     void aReportThatFoundNoOneIsAssignedByHand()
     {
         addPatientWithExam("ANA TESTE");
@@ -313,8 +314,16 @@ private slots:
         QVERIFY2(discard.contains("NOME TERCEIRO"), qPrintable(discard));
         QCOMPARE(window->GridDocumentos->rowCount(), 0);
         QVERIFY(!banner()->BotaoPorAtribuir->isVisible());
+        // Given to the wrong exam, the report goes back to those that wait.
+        click(banner()->BotaoVerRecebidas);
+        answerBoxes([&] { click(banner()->BotaoDevolver); }, {QMessageBox::No});
+        QCOMPARE(shown(), QString::fromUtf8("Medições recebidas do ecógrafo (1)"));
+        const QString back = answerBox([&] { click(banner()->BotaoDevolver); }, QMessageBox::Yes);
+        QVERIFY2(back.contains(QString::fromUtf8("não é dele")), qPrintable(back));
+        QCOMPARE(shown(), QString());
+        QCOMPARE(banner()->BotaoPorAtribuir->text(), QString::fromUtf8("Documentos do ecógrafo por atribuir (1)..."));
         auto db = store->connect("CHECK");
-        QCOMPARE(db->query("select count(*) from docrecebido").rows[0][0].toInt(), 1);
+        QCOMPARE(db->query("select count(*) from docrecebido where codigopaciente is null").rows[0][0].toInt(), 1);
         QCOMPARE(db->query("select count(distinct sopuid) from medrecebida").rows[0][0].toInt(), 1);
     }
 };
