@@ -1,10 +1,10 @@
 #include "app/Main.h"
-#include "app/Startup.h"
 #include "clinical/Numbers.h"
 #include "common/Dialogs.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
 #include "common/MeasurementsGrid.h"
+#include "common/MainWindow.h"
 #include "data/Clock.h"
 #include "data/DM.h"
 #include "data/MeasurementStore.h"
@@ -23,8 +23,6 @@
 #include <QTest>
 #include <QTextBlock>
 
-using engine::values::wallClock;
-
 // The page "Medições" of the exam pane on a real store: values typed with a
 // comma or a point are saved and dropped with the exam, impossible ones are
 // refused, the exam lock holds, and another workstation's save is not lost.
@@ -34,27 +32,18 @@ class TestMeasurementsPage : public QObject {
     std::unique_ptr<TestStore> store;
     const QDate today{2026, 12, 9};
     TDataModule1* dm = nullptr;
-    int ticks = 0;
-
-    void setToday(const QDate& day)
-    {
-        clock_::set([this, day] { return wallClock(day, QTime(9, 15)).addMSecs(ticks++); });
-    }
 
     void start()
     {
-        Startup startup(*Application::instance());
-        answerBoxes([&] { startup.build(); });
+        QVERIFY(showMainWindow());
         dm = DataModule1;
-        MainForm->show();
-        QVERIFY(QTest::qWaitForWindowExposed(MainForm));
         MainForm->PageControl2->setCurrentWidget(MainForm->TabSheetMedicoes);
     }
 
     // A patient of 20 kg and 110 cm with one exam made `daysAgo` days ago.
     void addPatientWithExam(const QString& name, int daysAgo)
     {
-        setToday(today.addDays(-daysAgo));
+        setTickingClock(today.addDays(-daysAgo));
         dm->TablePac->insert();
         dm->TablePacNOME->setValue(name);
         dm->TablePac->post();
@@ -62,7 +51,7 @@ class TestMeasurementsPage : public QObject {
         dm->TableEcoPeso->setValue(20000);
         dm->TableEcoAltura->setValue(110);
         dm->TableEco->post();
-        setToday(today);
+        setTickingClock(today);
     }
 
     MeasurementsPage* page() const { return MainForm->TabSheetMedicoes; }
@@ -101,7 +90,7 @@ private slots:
     {
         store = std::make_unique<TestStore>();
         store->createTables();
-        setToday(today);
+        setTickingClock(today);
         start();
     }
 
@@ -315,11 +304,11 @@ private slots:
         QCOMPARE(dm->TableEco->state(), DataSetState::Browse);
 
         addPatientWithExam("ANTIGO", 2);
-        setToday(today.addDays(-2));
+        setTickingClock(today.addDays(-2));
         press(DBNavigator::Edit);
         typeValue("anel_ao", "14");
         press(DBNavigator::Post);
-        setToday(today);
+        setTickingClock(today);
         const std::function<void()> commands[] = {insert, [] { MainForm->InserirMedicoes1->trigger(); }};
         for (const auto& command : commands) {
             QCOMPARE(answerBoxes(command), QStringList{QString::fromUtf8("ATENÇÃO: este EXAME não pode ser alterado!")});

@@ -1,5 +1,4 @@
 #include "app/Main.h"
-#include "app/Startup.h"
 #include "common/AdminTool.h"
 #include "common/DicomService.h"
 #include "common/Dialogs.h"
@@ -7,6 +6,7 @@
 #include "common/TestMain.h"
 #include "common/TestStore.h"
 #include "common/MeasurementsGrid.h"
+#include "common/MainWindow.h"
 #include "clinical/Numbers.h"
 #include "data/Clock.h"
 #include "data/DM.h"
@@ -28,8 +28,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using engine::values::wallClock;
-
 // The echo machine's reports in the program: shown on their exam's page
 // "Medições", applied under the exam's lock and save rules, and those that
 // found no exam given to one by hand.
@@ -40,18 +38,12 @@ class TestReceivedMeasurements : public QObject {
     QTemporaryDir dir;
     const QDate today{2026, 12, 9};
     TDataModule1* dm = nullptr;
-    int ticks = 0;
-
-    void setToday(const QDate& day)
-    {
-        clock_::set([this, day] { return wallClock(day, QTime(9, 15)).addMSecs(ticks++); });
-    }
 
     // A patient of 20 kg and 110 cm, born on 10 March 2015, with one exam
     // made `daysAgo` days ago; the patient and the exam are current.
     int addPatientWithExam(const QString& name, int daysAgo = 0)
     {
-        setToday(today.addDays(-daysAgo));
+        setTickingClock(today.addDays(-daysAgo));
         dm->TablePac->insert();
         dm->TablePacNOME->setValue(name);
         dm->TablePacDNASC->setValue(QDateTime(QDate(2015, 3, 10), QTime(0, 0)));
@@ -60,7 +52,7 @@ class TestReceivedMeasurements : public QObject {
         dm->TableEcoPeso->setValue(20000);
         dm->TableEcoAltura->setValue(110);
         dm->TableEco->post();
-        setToday(today);
+        setTickingClock(today);
         return dm->TablePacCODIGO->value().toInt();
     }
 
@@ -112,12 +104,9 @@ private slots:
     {
         store = std::make_unique<TestStore>();
         store->createTables();
-        setToday(today);
-        Startup startup(*Application::instance());
-        answerBoxes([&] { startup.build(); });
+        setTickingClock(today);
+        QVERIFY(showMainWindow());
         dm = DataModule1;
-        MainForm->show();
-        QVERIFY(QTest::qWaitForWindowExposed(MainForm));
         MainForm->PageControl2->setCurrentWidget(MainForm->TabSheetMedicoes);
     }
 

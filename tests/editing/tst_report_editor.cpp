@@ -1,8 +1,8 @@
 #include "app/Main.h"
-#include "app/Startup.h"
 #include "common/Dialogs.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
+#include "common/MainWindow.h"
 #include "data/Clock.h"
 #include "data/DM.h"
 #include "data/controls/ControlSupport.h"
@@ -29,8 +29,6 @@
 #include <QTextBlock>
 #include <QToolButton>
 
-using engine::values::wallClock;
-
 // The report editor of the main window on a real store: editing rules,
 // the stored form of the report, the format bar, the template seeding, the
 // commands that open the pickers, and the page that keeps the templates.
@@ -40,26 +38,18 @@ class TestReportEditor : public QObject {
     std::unique_ptr<TestStore> store;
     const QDate today{2026, 12, 9};
     TDataModule1* dm = nullptr;
-    int ticks = 0;
-
-    // A clock on `day` that moves on a millisecond at every reading, as
-    // exams of one patient need distinct creation moments.
-    void setToday(const QDate& day)
-    {
-        clock_::set([this, day] { return wallClock(day, QTime(9, 15)).addMSecs(ticks++); });
-    }
 
     // A patient with one exam made `daysAgo` days before today, with `report`.
     void addPatientWithExam(const QString& name, int daysAgo, const QVariant& report)
     {
-        setToday(today.addDays(-daysAgo));
+        setTickingClock(today.addDays(-daysAgo));
         dm->TablePac->insert();
         dm->TablePacNOME->setValue(name);
         dm->TablePac->post();
         dm->TableEco->insert();
         dm->TableEcoEco1->setValue(report);
         dm->TableEco->post();
-        setToday(today);
+        setTickingClock(today);
     }
 
     // The current exam's report as the store holds it.
@@ -113,13 +103,10 @@ private slots:
             db->execute("insert into tipoexame (tipo, relatorio) values ('Transtorácico', 'Situs solitus.\tNormal.'), "
                         "('Fetal', 'Feto único.')");
         }
-        Startup startup(*Application::instance());
-        answerBoxes([&] { startup.build(); });
+        QVERIFY(showMainWindow());
         dm = DataModule1;
-        MainForm->show();
-        QVERIFY(QTest::qWaitForWindowExposed(MainForm));
         MainForm->activateWindow();
-        setToday(today);
+        setTickingClock(today);
     }
 
     void cleanup()

@@ -2,13 +2,13 @@
 #include "clinical/ReportBlock.h"
 #include "common/TestMain.h"
 #include "common/TestStore.h"
+#include "common/Pictures.h"
 #include "editing/MeasurementsBlock.h"
 #include "platform/engine/Values.h"
 #include "platform/reporting/Printing.h"
 #include "platform/richtext/Rtf.h"
 #include "report/Rel.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -197,12 +197,7 @@ private slots:
     // table and a page break prints them where its text puts them.
     void printsWhatTheReportWasWrittenWith()
     {
-        QImage red(40, 20, QImage::Format_RGB32);
-        red.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        red.save(&buffer, "PNG");
+        const QByteArray png = pictureBytes({40, 20}, Qt::red);
         ExamSnapshot exam;
         exam.name = "ANA MARIA COSTA";
         exam.body = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fnil Arial;}}\n"

@@ -1,10 +1,10 @@
 #include "common/TestMain.h"
+#include "common/Pictures.h"
 
 #include "platform/reporting/Layout.h"
 #include "platform/reporting/PageFile.h"
 #include "platform/reporting/PreviewWindow.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QImage>
@@ -248,12 +248,7 @@ private slots:
     // had neither, still loads.
     void savedPagesKeepPicturesAndClips()
     {
-        QImage red(4, 2, QImage::Format_RGB32);
-        red.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        red.save(&buffer, "PNG");
+        const QByteArray png = pictureBytes({4, 2}, Qt::red);
         const QRectF clip(10, 10, 100, 20);
         PageItem cutFill = PageItem::fill(QRectF(10, 25, 50, 10), Qt::gray);
         cutFill.clip = clip;

@@ -1,4 +1,5 @@
 #include "common/TestMain.h"
+#include "common/Pictures.h"
 
 #include "platform/richtext/Formats.h"
 #include "platform/richtext/Pictures.h"
@@ -10,7 +11,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QImage>
 #include <QTextDocument>
@@ -199,13 +199,7 @@ QStringList structure(const QTextDocument& doc)
 
 QString pngHex(QSize size, QColor colour, const char* format = "PNG")
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return QString::fromLatin1(data.toHex());
+    return QString::fromLatin1(pictureBytes(size, colour, format).toHex());
 }
 
 } // namespace
